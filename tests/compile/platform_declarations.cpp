@@ -1,0 +1,173 @@
+// Every Win32 declaration that winsim provides, checked for the platform's signature, value and
+// layout. This file compiles unchanged against winsim's headers and against MinGW-w64's.
+#include <windows.h>
+#include <dbt.h>
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+
+namespace {
+
+constexpr bool k64 = sizeof(void*) == 8;
+
+// Layouts the deliverables and the platform exchange.
+static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(ULONG) == 4, "32-bit types");
+static_assert(sizeof(WPARAM) == sizeof(void*) && sizeof(LPARAM) == sizeof(void*), "params");
+static_assert(sizeof(LRESULT) == sizeof(void*) && sizeof(HANDLE) == sizeof(void*), "pointers");
+static_assert(sizeof(GUID) == 16, "GUID");
+static_assert(sizeof(DEV_BROADCAST_HDR) == 12, "DEV_BROADCAST_HDR");
+static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) == 32, "DEV_BROADCAST_DEVICEINTERFACE_A");
+static_assert(sizeof(DEV_BROADCAST_HANDLE) == (k64 ? 56 : 44), "DEV_BROADCAST_HANDLE");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == (k64 ? 32 : 28), "SP_DEVICE_INTERFACE_DATA");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (k64 ? 8 : 5),
+              "SP_DEVICE_INTERFACE_DETAIL_DATA_A");
+static_assert(sizeof(SP_DEVINFO_DATA) == (k64 ? 32 : 28), "SP_DEVINFO_DATA");
+static_assert(sizeof(HIDD_ATTRIBUTES) == 12, "HIDD_ATTRIBUTES");
+static_assert(sizeof(HIDP_CAPS) == 64, "HIDP_CAPS");
+static_assert(sizeof(OVERLAPPED) == (k64 ? 32 : 20), "OVERLAPPED");
+static_assert(sizeof(MSG) == (k64 ? 48 : 28), "MSG");
+static_assert(sizeof(WNDCLASSA) == (k64 ? 72 : 40), "WNDCLASSA");
+static_assert(sizeof(CREATESTRUCTA) == (k64 ? 80 : 48), "CREATESTRUCTA");
+static_assert(sizeof(CRITICAL_SECTION) == (k64 ? 40 : 24), "CRITICAL_SECTION");
+static_assert(sizeof(SECURITY_ATTRIBUTES) == (k64 ? 24 : 12), "SECURITY_ATTRIBUTES");
+
+// Values.
+static_assert(INFINITE == 0xFFFFFFFF && WAIT_OBJECT_0 == 0 && WAIT_TIMEOUT == 258, "waits");
+static_assert(WAIT_ABANDONED_0 == 0x80 && WAIT_FAILED == 0xFFFFFFFF, "waits");
+static_assert(STILL_ACTIVE == 259 && MAXIMUM_WAIT_OBJECTS == 64, "threads");
+static_assert(DLL_PROCESS_DETACH == 0 && DLL_PROCESS_ATTACH == 1, "DllMain reasons");
+static_assert(DLL_THREAD_ATTACH == 2 && DLL_THREAD_DETACH == 3, "DllMain reasons");
+static_assert(GENERIC_READ == 0x80000000 && GENERIC_WRITE == 0x40000000, "access");
+static_assert(FILE_SHARE_READ == 1 && FILE_SHARE_WRITE == 2 && OPEN_EXISTING == 3, "files");
+static_assert(FILE_FLAG_OVERLAPPED == 0x40000000 && FILE_ATTRIBUTE_NORMAL == 0x80, "files");
+static_assert(GMEM_MOVEABLE == 2 && GMEM_ZEROINIT == 0x40 && GMEM_FIXED == 0, "global memory");
+static_assert(ERROR_SUCCESS == 0 && ERROR_FILE_NOT_FOUND == 2 && ERROR_ACCESS_DENIED == 5, "");
+static_assert(ERROR_INVALID_HANDLE == 6 && ERROR_NOT_ENOUGH_MEMORY == 8, "errors");
+static_assert(ERROR_INVALID_DATA == 13 && ERROR_GEN_FAILURE == 31, "errors");
+static_assert(ERROR_SHARING_VIOLATION == 32 && ERROR_INVALID_PARAMETER == 87, "errors");
+static_assert(ERROR_INSUFFICIENT_BUFFER == 122 && ERROR_ALREADY_EXISTS == 183, "errors");
+static_assert(ERROR_NO_MORE_ITEMS == 259 && ERROR_NOT_OWNER == 288, "errors");
+static_assert(ERROR_OPERATION_ABORTED == 995 && ERROR_IO_INCOMPLETE == 996, "errors");
+static_assert(ERROR_IO_PENDING == 997 && ERROR_DEVICE_NOT_CONNECTED == 1167, "errors");
+static_assert(ERROR_INVALID_WINDOW_HANDLE == 1400 && ERROR_CANNOT_FIND_WND_CLASS == 1407, "");
+static_assert(ERROR_CLASS_ALREADY_EXISTS == 1410 && ERROR_CLASS_DOES_NOT_EXIST == 1411, "");
+static_assert(ERROR_CLASS_HAS_WINDOWS == 1412 && ERROR_INVALID_THREAD_ID == 1444, "errors");
+static_assert(ERROR_INVALID_USER_BUFFER == 1784 && ERROR_NOT_ENOUGH_QUOTA == 1816, "errors");
+static_assert(ERROR_RESOURCE_NAME_NOT_FOUND == 1814 && ERROR_NOT_LOCKED == 158, "errors");
+static_assert(ERROR_MORE_DATA == 234 && ERROR_CALL_NOT_IMPLEMENTED == 120, "errors");
+static_assert(WM_CREATE == 1 && WM_DESTROY == 2 && WM_CLOSE == 0x10 && WM_QUIT == 0x12, "");
+static_assert(WM_NCCREATE == 0x81 && WM_NCDESTROY == 0x82 && WM_USER == 0x400, "messages");
+static_assert(WM_POWERBROADCAST == 0x218 && WM_DEVICECHANGE == 0x219, "messages");
+static_assert(PBT_APMQUERYSUSPEND == 0 && PBT_APMQUERYSTANDBY == 1, "power");
+static_assert(PBT_APMQUERYSUSPENDFAILED == 2 && PBT_APMQUERYSTANDBYFAILED == 3, "power");
+static_assert(PBT_APMSUSPEND == 4 && PBT_APMSTANDBY == 5 && PBT_APMRESUMECRITICAL == 6, "");
+static_assert(PBT_APMRESUMESUSPEND == 7 && PBT_APMRESUMESTANDBY == 8, "power");
+static_assert(PBT_APMPOWERSTATUSCHANGE == 10 && PBT_APMRESUMEAUTOMATIC == 18, "power");
+static_assert(WS_POPUP == 0x80000000 && WS_CLIPSIBLINGS == 0x04000000, "styles");
+static_assert(WS_VISIBLE == 0x10000000 && WS_CHILD == 0x40000000, "styles");
+static_assert(WS_EX_OVERLAPPEDWINDOW == 0x300, "styles");
+static_assert(PM_REMOVE == 1 && PM_NOREMOVE == 0, "peek");
+static_assert(DEVICE_NOTIFY_WINDOW_HANDLE == 0 && DEVICE_NOTIFY_SERVICE_HANDLE == 1, "notify");
+static_assert(DEVICE_NOTIFY_ALL_INTERFACE_CLASSES == 4, "notify");
+static_assert(DBT_DEVICEARRIVAL == 0x8000 && DBT_DEVICEQUERYREMOVE == 0x8001, "broadcasts");
+static_assert(DBT_DEVICEREMOVEPENDING == 0x8003 && DBT_DEVICEREMOVECOMPLETE == 0x8004, "");
+static_assert(DBT_DEVTYP_DEVICEINTERFACE == 5 && DBT_DEVTYP_HANDLE == 6, "broadcasts");
+static_assert(DIGCF_PRESENT == 2 && DIGCF_DEVICEINTERFACE == 0x10, "device sets");
+static_assert(HIDP_STATUS_SUCCESS == 0x00110000, "hid");
+
+// Signatures: each function is assigned to a pointer of the platform's type.
+template <typename F>
+void use(F) {}
+
+[[maybe_unused]] void signatures() {
+    use<DWORD(WINAPI*)(void)>(&GetLastError);
+    use<void(WINAPI*)(DWORD)>(&SetLastError);
+    use<BOOL(WINAPI*)(HANDLE)>(&CloseHandle);
+    use<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR)>(&CreateEventA);
+    use<BOOL(WINAPI*)(HANDLE)>(&SetEvent);
+    use<BOOL(WINAPI*)(HANDLE)>(&ResetEvent);
+    use<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR)>(&CreateMutexA);
+    use<BOOL(WINAPI*)(HANDLE)>(&ReleaseMutex);
+    use<DWORD(WINAPI*)(HANDLE, DWORD)>(&WaitForSingleObject);
+    use<DWORD(WINAPI*)(DWORD, const HANDLE*, BOOL, DWORD)>(&WaitForMultipleObjects);
+    use<void(WINAPI*)(DWORD)>(&Sleep);
+    use<DWORD(WINAPI*)(void)>(&GetTickCount);
+    use<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                        LPDWORD)>(&CreateThread);
+    use<BOOL(WINAPI*)(HANDLE, LPDWORD)>(&GetExitCodeThread);
+    use<DWORD(WINAPI*)(void)>(&GetCurrentThreadId);
+    use<DWORD(WINAPI*)(void)>(&GetCurrentProcessId);
+    use<void(WINAPI*)(LPCRITICAL_SECTION)>(&InitializeCriticalSection);
+    use<void(WINAPI*)(LPCRITICAL_SECTION)>(&DeleteCriticalSection);
+    use<void(WINAPI*)(LPCRITICAL_SECTION)>(&EnterCriticalSection);
+    use<BOOL(WINAPI*)(LPCRITICAL_SECTION)>(&TryEnterCriticalSection);
+    use<void(WINAPI*)(LPCRITICAL_SECTION)>(&LeaveCriticalSection);
+    use<HGLOBAL(WINAPI*)(UINT, SIZE_T)>(&GlobalAlloc);
+    use<LPVOID(WINAPI*)(HGLOBAL)>(&GlobalLock);
+    use<BOOL(WINAPI*)(HGLOBAL)>(&GlobalUnlock);
+    use<HGLOBAL(WINAPI*)(HGLOBAL)>(&GlobalFree);
+    use<HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)>(
+        &CreateFileA);
+    use<BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)>(&ReadFile);
+    use<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(&WriteFile);
+    use<BOOL(WINAPI*)(HANDLE, LPOVERLAPPED, LPDWORD, BOOL)>(&GetOverlappedResult);
+    use<BOOL(WINAPI*)(HANDLE)>(&CancelIo);
+
+    use<ATOM(WINAPI*)(const WNDCLASSA*)>(&RegisterClassA);
+    use<BOOL(WINAPI*)(LPCSTR, HINSTANCE)>(&UnregisterClassA);
+    use<HWND(WINAPI*)(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE,
+                      LPVOID)>(&CreateWindowExA);
+    use<BOOL(WINAPI*)(HWND)>(&DestroyWindow);
+    use<BOOL(WINAPI*)(HWND)>(&IsWindow);
+    use<HWND(WINAPI*)(LPCSTR, LPCSTR)>(&FindWindowA);
+    use<DWORD(WINAPI*)(HWND, LPDWORD)>(&GetWindowThreadProcessId);
+    use<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(&DefWindowProcA);
+    use<HCURSOR(WINAPI*)(HINSTANCE, LPCSTR)>(&LoadCursorA);
+    use<HWND(WINAPI*)(void)>(&GetFocus);
+    use<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT)>(&GetMessageA);
+    use<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT, UINT)>(&PeekMessageA);
+    use<BOOL(WINAPI*)(const MSG*)>(&TranslateMessage);
+    use<LRESULT(WINAPI*)(const MSG*)>(&DispatchMessageA);
+    use<BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(&PostMessageA);
+    use<BOOL(WINAPI*)(DWORD, UINT, WPARAM, LPARAM)>(&PostThreadMessageA);
+    use<void(WINAPI*)(int)>(&PostQuitMessage);
+    use<LRESULT(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(&SendMessageA);
+    use<HDEVNOTIFY(WINAPI*)(HANDLE, LPVOID, DWORD)>(&RegisterDeviceNotificationA);
+    use<BOOL(WINAPI*)(HDEVNOTIFY)>(&UnregisterDeviceNotification);
+
+    use<void(WINAPI*)(LPGUID)>(&HidD_GetHidGuid);
+    use<BOOLEAN(WINAPI*)(HANDLE, PHIDD_ATTRIBUTES)>(&HidD_GetAttributes);
+    use<BOOLEAN(WINAPI*)(HANDLE, PHIDP_PREPARSED_DATA*)>(&HidD_GetPreparsedData);
+    use<BOOLEAN(WINAPI*)(PHIDP_PREPARSED_DATA)>(&HidD_FreePreparsedData);
+    use<NTSTATUS(WINAPI*)(PHIDP_PREPARSED_DATA, PHIDP_CAPS)>(&HidP_GetCaps);
+
+    use<HDEVINFO(WINAPI*)(const GUID*, PCSTR, HWND, DWORD)>(&SetupDiGetClassDevsA);
+    use<BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD, PSP_DEVICE_INTERFACE_DATA)>(
+        &SetupDiEnumDeviceInterfaces);
+    use<BOOL(WINAPI*)(HDEVINFO, PSP_DEVICE_INTERFACE_DATA, PSP_DEVICE_INTERFACE_DETAIL_DATA_A,
+                      DWORD, PDWORD, PSP_DEVINFO_DATA)>(&SetupDiGetDeviceInterfaceDetailA);
+    use<BOOL(WINAPI*)(HDEVINFO)>(&SetupDiDestroyDeviceInfoList);
+
+    // Macros and intrinsics are used the way code uses them.
+    LONG volatile counter = 0;
+    InterlockedIncrement(&counter);
+    InterlockedDecrement(&counter);
+    InterlockedExchange(&counter, 5);
+    InterlockedExchangeAdd(&counter, 2);
+    InterlockedCompareExchange(&counter, 1, 7);
+    PVOID volatile pointer = nullptr;
+    InterlockedExchangePointer(&pointer, nullptr);
+    InterlockedCompareExchangePointer(&pointer, nullptr, nullptr);
+    OVERLAPPED overlapped = {};
+    overlapped.Offset = 0;
+    overlapped.OffsetHigh = 0;
+    use(HasOverlappedIoCompleted(&overlapped));
+    use<LPCSTR>(IDC_ARROW);
+    use<LPCSTR>(MAKEINTATOM(1));
+    use<HANDLE>(INVALID_HANDLE_VALUE);
+    use<HWND>(HWND_BROADCAST);
+    use(LOWORD(0x12345678) + HIWORD(0x12345678));
+}
+
+}  // namespace
