@@ -91,7 +91,9 @@ TEST(HidOpen, AccessSharingAndPathAreHonoured) {
     EXPECT_NE(shared, INVALID_HANDLE_VALUE);
     CloseHandle(shared);
 
-    winsim::setHidFaults(device, {ERROR_GEN_FAILURE, false, false, false});
+    winsim::HidFaults openFails;
+    openFails.openError = ERROR_GEN_FAILURE;
+    winsim::setHidFaults(device, openFails);
     EXPECT_EQ(open(device), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
     EXPECT_EQ(winsim::counters().deviceHandles, 0);
@@ -126,6 +128,7 @@ TEST(HidQueries, ReportTheCollectionAndFailOnRequest) {
         const char* name;
         winsim::HidFaults faults;
     };
+    // HidFaults columns: openError, preparsedData, attributes, caps.
     const Case cases[] = {
         {"preparsed data", {0, true, false, false}},
         {"attributes", {0, false, true, false}},
@@ -324,6 +327,7 @@ TEST(HidWrite, WritesEndAsTheWriteBehaviourSays) {
         DWORD count;  // bytes reported written
         bool recorded;
     };
+    // WriteBehaviour columns: pend, bytes (-1: all), error.
     const Case cases[] = {
         {"complete at once", {false, -1, 0}, TRUE, 0, 8, true},
         {"complete short", {false, 5, 0}, TRUE, 0, 5, true},
@@ -376,7 +380,9 @@ TEST(HidWrite, ReportMustHaveTheOutputLength) {
 
 TEST(HidDetach, EndsPendingIoThenEveryLaterCallFails) {
     winsim::DeviceId device = winsim::attachHid(collection());
-    winsim::setWriteBehaviour(device, {true, -1, 0});
+    winsim::WriteBehaviour pend;
+    pend.pend = true;
+    winsim::setWriteBehaviour(device, pend);
     HANDLE handle = open(device);
     Transfer read, write;
     EXPECT_FALSE(ReadFile(handle, read.buffer, 3, &read.count, &read.overlapped));

@@ -105,10 +105,12 @@ void completeWrite(const std::shared_ptr<Transfer>& transfer) {
     complete(transfer, ERROR_SUCCESS, count, nullptr);
 }
 
-void failAll(bool (*select)(const Transfer&, const void*), const void* context, DWORD error) {
+// Ends every pending transfer that `select` picks with `error`.
+template <typename Select>
+void failAll(Select select, DWORD error) {
     std::vector<std::shared_ptr<Transfer>> victims;
     for (const auto& transfer : pending()) {
-        if (select(*transfer, context)) victims.push_back(transfer);
+        if (select(*transfer)) victims.push_back(transfer);
     }
     for (const auto& transfer : victims)
         complete(transfer, error, 0, nullptr);
@@ -151,10 +153,6 @@ BOOL startTransfer(MachineLock& lock, const std::shared_ptr<Transfer>& transfer,
         if (transferred != nullptr) *transferred = transfer->bytes;
         return TRUE;
     }
-    if (transfer->done && transfer->error != ERROR_SUCCESS) {
-        setError(transfer->error);
-        return FALSE;
-    }
     setError(ERROR_IO_PENDING);
     return FALSE;
 }
@@ -195,8 +193,7 @@ bool sharingAllows(const DeviceFile& open, DWORD access, DWORD share) {
 void DeviceFile::handleClosed() {
     closed = true;
     reports.clear();
-    failAll([](const Transfer& t, const void* file) { return t.file.get() == file; }, this,
-            ERROR_OPERATION_ABORTED);
+    failAll([this](const Transfer& t) { return t.file.get() == this; }, ERROR_OPERATION_ABORTED);
 }
 
 void deliverReport(HidDeviceRecord& device, const Bytes& report) {
@@ -219,7 +216,7 @@ void deliverReport(HidDeviceRecord& device, const Bytes& report) {
 }
 
 void failDeviceIo(const HidDeviceRecord& device) {
-    failAll([](const Transfer& t, const void* d) { return t.file->device.get() == d; }, &device,
+    failAll([&](const Transfer& t) { return t.file->device.get() == &device; },
             ERROR_DEVICE_NOT_CONNECTED);
 }
 
@@ -401,16 +398,9 @@ BOOL WINAPI CancelIo(HANDLE hFile) {
     auto file = lookupHandle<DeviceFile>(hFile, ObjectKind::Device);
     if (!file) return FALSE;
     // The 98/2000 meaning: only the I/O that the calling thread issued on this handle.
-    struct Selection {
-        const DeviceFile* file;
-        DWORD thread;
-    } selection{file.get(), currentThread()->id};
-    failAll(
-        [](const Transfer& t, const void* s) {
-            auto* sel = static_cast<const Selection*>(s);
-            return t.file.get() == sel->file && t.issuer == sel->thread;
-        },
-        &selection, ERROR_OPERATION_ABORTED);
+    DWORD caller = currentThread()->id;
+    failAll([&](const Transfer& t) { return t.file == file && t.issuer == caller; },
+            ERROR_OPERATION_ABORTED);
     return TRUE;
 }
 
