@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <future>
+#include <memory>
+#include <vector>
 #include <thread>
 
 #include "message_log.h"
@@ -203,6 +205,41 @@ TEST(PostMessage, ThreadMessageReachesTheThreadsQueue) {
     DWORD id = started.get_future().get();
     EXPECT_TRUE(PostThreadMessageA(id, kPosted, 0, 0));
     receiver.join();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SendMessage, NestedSendsAcrossManyThreadsAllComplete) {
+    // Each window answers kAsk with depth d by asking another window with depth d - 1 first,
+    // so sends nest across threads while other threads send to the same windows.
+    const int kWindows = 4;
+    std::vector<std::atomic<HWND>> hwnds(kWindows);
+    std::vector<std::unique_ptr<support::WindowThread>> windows;
+    for (int i = 0; i < kWindows; ++i) {
+        windows.push_back(std::make_unique<support::WindowThread>(
+            "nesting", [&, i](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+                if (m != kAsk) return DefWindowProcA(h, m, w, l);
+                if (w == 0) return 1;
+                return SendMessageA(hwnds[(i + 1 + l) % kWindows].load(), kAsk, w - 1, l) + 1;
+            }));
+        hwnds[i] = windows.back()->hwnd();
+    }
+    std::vector<std::thread> senders;
+    std::atomic<int> wrong{0};
+    for (int s = 0; s < 4; ++s) {
+        senders.emplace_back([&, s] {
+            for (int n = 0; n < 100; ++n) {
+                WPARAM depth = static_cast<WPARAM>(n % 4);
+                LRESULT result = SendMessageA(hwnds[(s + n) % kWindows].load(), kAsk, depth, n % 3);
+                if (result != static_cast<LRESULT>(depth + 1)) ++wrong;
+            }
+        });
+    }
+    for (auto& sender : senders)
+        sender.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
