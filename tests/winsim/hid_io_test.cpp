@@ -128,11 +128,12 @@ TEST(HidQueries, ReportTheCollectionAndFailOnRequest) {
         const char* name;
         winsim::HidFaults faults;
     };
-    // HidFaults columns: openError, preparsedData, attributes, caps.
+    // HidFaults columns: openError, preparsedData, attributes, caps, freePreparsedData.
     const Case cases[] = {
-        {"preparsed data", {0, true, false, false}},
-        {"attributes", {0, false, true, false}},
-        {"caps", {0, false, false, true}},
+        {"preparsed data", {0, true, false, false, false}},
+        {"attributes", {0, false, true, false, false}},
+        {"caps", {0, false, false, true, false}},
+        {"free", {0, false, false, false, true}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,11 +144,13 @@ TEST(HidQueries, ReportTheCollectionAndFailOnRequest) {
         EXPECT_EQ(HidD_GetAttributes(handle, &attributes) != FALSE, !c.faults.attributes);
         if (gotData) {
             EXPECT_EQ(HidP_GetCaps(data, &caps) == HIDP_STATUS_SUCCESS, !c.faults.caps);
+            EXPECT_EQ(HidD_FreePreparsedData(data) != FALSE, !c.faults.freePreparsedData);
+            winsim::setHidFaults(device, {});
             HidD_FreePreparsedData(data);
         }
     }
     CloseHandle(handle);
-    EXPECT_EQ(winsim::counters().preparsedData, 0);
+    EXPECT_EQ(winsim::counters(), winsim::Counters{});
 }
 
 TEST(HidRead, QueuedReportCompletesAtOnce) {

@@ -167,10 +167,11 @@ BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DAT
 BOOLEAN WINAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData) {
     MachineLock lock;
     auto* data = reinterpret_cast<const winsim::detail::PreparsedData*>(PreparsedData);
-    if (preparsedBlocks().erase(data) == 0) {
+    if (preparsedBlocks().count(data) == 0 || data->device->faults.freePreparsedData) {
         setError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    preparsedBlocks().erase(data);
     delete data;
     return TRUE;
 }

@@ -40,6 +40,7 @@ struct HidFaults {
     bool preparsedData = false;
     bool attributes = false;
     bool caps = false;
+    bool freePreparsedData = false;  // HidD_FreePreparsedData fails and keeps the block
 };
 
 // How writes to a collection end.

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -33,8 +35,27 @@ struct Counters {
     int kernelHandles() const {
         return eventHandles + mutexHandles + threadHandles + deviceHandles;
     }
+
+    auto fields() const {
+        return std::tie(eventHandles, mutexHandles, threadHandles, deviceHandles, runningThreads,
+                        windows, windowClasses, deviceNotifications, deviceInfoSets, globalBlocks,
+                        pendingIo, preparsedData, criticalSections);
+    }
+    bool operator==(const Counters& other) const { return fields() == other.fields(); }
+    bool operator!=(const Counters& other) const { return !(*this == other); }
 };
 WINSIM_API Counters counters();
+
+// For test failure messages: EXPECT_EQ(winsim::counters(), winsim::Counters{}).
+inline std::ostream& operator<<(std::ostream& out, const Counters& c) {
+    return out << "{events " << c.eventHandles << ", mutexes " << c.mutexHandles
+               << ", thread handles " << c.threadHandles << ", device handles " << c.deviceHandles
+               << ", running threads " << c.runningThreads << ", windows " << c.windows
+               << ", classes " << c.windowClasses << ", notifications " << c.deviceNotifications
+               << ", device sets " << c.deviceInfoSets << ", global blocks " << c.globalBlocks
+               << ", pending I/O " << c.pendingIo << ", preparsed data " << c.preparsedData
+               << ", critical sections " << c.criticalSections << "}";
+}
 
 // Calls that a test can make fail. Each failure sets the platform's error for that call unless
 // the test names another.
