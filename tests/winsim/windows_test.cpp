@@ -74,6 +74,7 @@ TEST(Windows, CreationAndDestructionSendTheirMessagesInOrder) {
     winsim::WindowInfo info;
     ASSERT_TRUE(winsim::windowInfo(hwnd, &info));
     EXPECT_EQ(info.className, "Logged");
+    EXPECT_EQ(info.classCursor, LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_EQ(info.style, static_cast<DWORD>(WS_POPUP | WS_CLIPSIBLINGS));
     EXPECT_EQ(info.exStyle, static_cast<DWORD>(WS_EX_OVERLAPPEDWINDOW));
     EXPECT_EQ(info.width, 5);

@@ -116,13 +116,12 @@ void MachineLock::wait() {
     core().changed.wait(lock_);
 }
 
-bool MachineLock::waitUntil(const Deadline& deadline) {
+void MachineLock::waitUntil(const Deadline& deadline) {
     if (deadline.infinite) {
         wait();
-        return true;
+    } else {
+        core().changed.wait_until(lock_, deadline.at);
     }
-    return core().changed.wait_until(lock_, deadline.at) == std::cv_status::no_timeout ||
-           !deadline.passed();
 }
 
 MachineLock::Deadline MachineLock::Deadline::after(DWORD milliseconds) {
@@ -261,7 +260,7 @@ bool takeFault(Fault fault, DWORD* error) {
 
 // ---- strings -------------------------------------------------------------------------------
 
-std::string toLower(std::string s) {
+static std::string toLower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;

@@ -42,10 +42,10 @@ class MachineLock {
     void release();
     void reacquire();
 
-    // Block until notifyAll(); returns false when the deadline has passed.
+    // Block until notifyAll(), or until the deadline.
     struct Deadline;
     void wait();
-    bool waitUntil(const Deadline& deadline);
+    void waitUntil(const Deadline& deadline);
 
     struct Deadline {
         bool infinite = true;
@@ -227,7 +227,6 @@ bool takeFault(Fault fault, DWORD* error);
 // ---- strings -------------------------------------------------------------------------------
 
 bool equalsIgnoreCase(const std::string& a, const std::string& b);
-std::string toLower(std::string s);
 std::string toUpper(std::string s);
 
 }  // namespace winsim::detail

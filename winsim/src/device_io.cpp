@@ -242,9 +242,6 @@ int countPendingIo(const HidDeviceRecord& device, bool writes) {
     return count;
 }
 
-bool readsAlwaysPend() {
-    return alwaysPend;
-}
 void setReadsPend(bool always) {
     alwaysPend = always;
 }

@@ -60,7 +60,6 @@ void failDeviceIo(const HidDeviceRecord& device);
 int completePendingWrites(const HidDeviceRecord& device);
 int countPendingIo();
 int countPendingIo(const HidDeviceRecord& device, bool writes);
-bool readsAlwaysPend();
 void setReadsPend(bool always);
 
 // ---- broadcasts (device_notifications.cpp) ----

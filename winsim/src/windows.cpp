@@ -226,6 +226,8 @@ static WindowInfo describe(const detail::Window& window) {
     WindowInfo info;
     info.hwnd = window.hwnd;
     info.className = window.windowClass->name;
+    info.classCursor = window.windowClass->cursor;
+    info.classStyle = window.windowClass->style;
     info.title = window.title;
     info.style = window.style;
     info.exStyle = window.exStyle;

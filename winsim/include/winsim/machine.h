@@ -81,6 +81,8 @@ WINSIM_API void setWindowCreationDelay(DWORD milliseconds);
 struct WindowInfo {
     HWND hwnd = nullptr;
     std::string className;
+    HCURSOR classCursor = nullptr;
+    UINT classStyle = 0;
     std::string title;
     DWORD style = 0;
     DWORD exStyle = 0;
