@@ -198,7 +198,7 @@ void forgetThread(DWORD id) {
 
 std::shared_ptr<ThreadRecord> findThread(DWORD id) {
     auto it = core().threads.find(id);
-    if (it == core().threads.end() || it->second->ended) return nullptr;
+    if (it == core().threads.end()) return nullptr;
     return it->second;
 }
 

@@ -115,8 +115,7 @@ struct SentMessage {
 // One record per thread that has called into the machine, created on its first call.
 struct ThreadRecord {
     DWORD id = 0;
-    bool started = false;  // by CreateThread, rather than adopted on first use
-    bool ended = false;
+    bool started = false;                  // by CreateThread, rather than adopted on first use
     std::shared_ptr<ThreadObject> object;  // for threads started by CreateThread
 
     // The thread's message queue: sent messages are handled before posted ones.
@@ -169,18 +168,6 @@ struct KernelObject {
     std::string name;  // named objects only
 };
 
-struct EventObject : KernelObject {
-    EventObject() : KernelObject(ObjectKind::Event) {}
-    bool waitable() const override { return true; }
-    bool signalled(const ThreadRecord&) const override { return isSet; }
-    bool consume(ThreadRecord&) override {
-        if (!manualReset) isSet = false;
-        return false;
-    }
-    bool manualReset = false;
-    bool isSet = false;
-};
-
 struct ThreadObject : KernelObject {
     ThreadObject() : KernelObject(ObjectKind::Thread) {}
     bool waitable() const override { return true; }
@@ -210,8 +197,9 @@ int countHandles(ObjectKind kind);
 // Every object that has an open handle, once per handle.
 std::vector<std::shared_ptr<KernelObject>> handleObjects();
 
-// Sets an event by handle, as a completion does; unknown handles are ignored.
-void setEventByHandle(HANDLE handle);
+// Sets or resets an event by handle, as a transfer's start and completion do; handles that are
+// not events are ignored.
+void setEventState(HANDLE handle, bool set);
 int countCriticalSections();
 int countRunningThreads();
 int countGlobalBlocks();

@@ -83,7 +83,7 @@ void complete(const std::shared_ptr<Transfer>& transfer, DWORD error, DWORD byte
         transfer->overlapped->InternalHigh = bytes;
         hbRelease(transfer->overlapped);
     }
-    setEventByHandle(transfer->event);
+    setEventState(transfer->event, true);
     hbRelease(transfer->file.get());
     transfer->file->ioSignalled = true;
     pending().remove(transfer);
@@ -126,12 +126,7 @@ BOOL startTransfer(MachineLock& lock, const std::shared_ptr<Transfer>& transfer,
         transfer->overlapped->Internal = kStatusPending;
         transfer->overlapped->InternalHigh = 0;
         transfer->event = transfer->overlapped->hEvent;
-        if (transfer->event != nullptr) {
-            if (auto event = peekHandle(transfer->event);
-                event && event->kind == ObjectKind::Event) {
-                static_cast<EventObject*>(event.get())->isSet = false;
-            }
-        }
+        setEventState(transfer->event, false);
     }
     file.ioSignalled = false;
     pending().push_back(transfer);
@@ -191,8 +186,6 @@ bool sharingAllows(const DeviceFile& open, DWORD access, DWORD share) {
 }  // namespace
 
 void DeviceFile::handleClosed() {
-    closed = true;
-    reports.clear();
     failAll([this](const Transfer& t) { return t.file.get() == this; }, ERROR_OPERATION_ABORTED);
 }
 

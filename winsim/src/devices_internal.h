@@ -30,7 +30,6 @@ struct DeviceFile : KernelObject {
     DWORD access = 0;
     DWORD share = 0;
     bool overlapped = false;
-    bool closed = false;
     bool ioSignalled = false;  // set when an I/O on the handle completes
     std::deque<Bytes> reports;
 };

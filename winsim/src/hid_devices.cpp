@@ -104,7 +104,7 @@ std::vector<std::shared_ptr<DeviceFile>> openFilesOf(const HidDeviceRecord& devi
     for (const auto& object : handleObjects()) {
         if (object->kind != ObjectKind::Device) continue;
         auto file = std::static_pointer_cast<DeviceFile>(object);
-        if (file->device.get() == &device && !file->closed) files.push_back(file);
+        if (file->device.get() == &device) files.push_back(file);
     }
     return files;
 }

@@ -10,6 +10,18 @@ namespace winsim::detail {
 
 namespace {
 
+struct EventObject : KernelObject {
+    EventObject() : KernelObject(ObjectKind::Event) {}
+    bool waitable() const override { return true; }
+    bool signalled(const ThreadRecord&) const override { return isSet; }
+    bool consume(ThreadRecord&) override {
+        if (!manualReset) isSet = false;
+        return false;
+    }
+    bool manualReset = false;
+    bool isSet = false;
+};
+
 struct MutexObject : KernelObject {
     MutexObject() : KernelObject(ObjectKind::Mutex) {}
     bool waitable() const override { return true; }
@@ -100,12 +112,12 @@ void abandonMutexesOf(DWORD threadId) {
     }
 }
 
-void setEventByHandle(HANDLE handle) {
+void setEventState(HANDLE handle, bool set) {
     if (handle == nullptr) return;
-    auto it = peekHandle(handle);
-    if (!it || it->kind != ObjectKind::Event) return;
-    hbRelease(it.get());
-    static_cast<EventObject*>(it.get())->isSet = true;
+    auto object = peekHandle(handle);
+    if (!object || object->kind != ObjectKind::Event) return;
+    if (set) hbRelease(object.get());
+    static_cast<EventObject*>(object.get())->isSet = set;
 }
 
 // Waits for any or all of the objects; the platform's rules for WaitForMultipleObjects.

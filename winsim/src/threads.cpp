@@ -37,7 +37,6 @@ void threadMain(std::shared_ptr<ThreadRecord> record, LPTHREAD_START_ROUTINE sta
 
 void onThreadExit(MachineLock& lock, const std::shared_ptr<ThreadRecord>& thread) {
     destroyThreadWindows(lock, thread);
-    thread->ended = true;
     releaseQueuedMessages(*thread);
     abandonMutexesOf(thread->id);
     notifyAll();
