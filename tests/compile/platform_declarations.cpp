@@ -55,6 +55,8 @@ static_assert(ERROR_CLASS_ALREADY_EXISTS == 1410 && ERROR_CLASS_DOES_NOT_EXIST =
 static_assert(ERROR_CLASS_HAS_WINDOWS == 1412 && ERROR_INVALID_THREAD_ID == 1444, "errors");
 static_assert(ERROR_INVALID_USER_BUFFER == 1784 && ERROR_NOT_ENOUGH_QUOTA == 1816, "errors");
 static_assert(ERROR_RESOURCE_NAME_NOT_FOUND == 1814 && ERROR_NOT_LOCKED == 158, "errors");
+static_assert(ERROR_MOD_NOT_FOUND == 126 && ERROR_PROC_NOT_FOUND == 127, "errors");
+static_assert(ERROR_DLL_INIT_FAILED == 1114, "errors");
 static_assert(ERROR_MORE_DATA == 234 && ERROR_CALL_NOT_IMPLEMENTED == 120, "errors");
 static_assert(WM_CREATE == 1 && WM_DESTROY == 2 && WM_CLOSE == 0x10 && WM_QUIT == 0x12, "");
 static_assert(WM_NCCREATE == 0x81 && WM_NCDESTROY == 0x82 && WM_USER == 0x400, "messages");
@@ -113,6 +115,9 @@ void use(F) {}
     use<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(&WriteFile);
     use<BOOL(WINAPI*)(HANDLE, LPOVERLAPPED, LPDWORD, BOOL)>(&GetOverlappedResult);
     use<BOOL(WINAPI*)(HANDLE)>(&CancelIo);
+    use<HMODULE(WINAPI*)(LPCSTR)>(&LoadLibraryA);
+    use<FARPROC(WINAPI*)(HMODULE, LPCSTR)>(&GetProcAddress);
+    use<BOOL(WINAPI*)(HMODULE)>(&FreeLibrary);
 
     use<ATOM(WINAPI*)(const WNDCLASSA*)>(&RegisterClassA);
     use<BOOL(WINAPI*)(LPCSTR, HINSTANCE)>(&UnregisterClassA);

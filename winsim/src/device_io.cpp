@@ -389,8 +389,11 @@ BOOL WINAPI CancelIo(HANDLE hFile) {
     if (!file) return FALSE;
     // The 98/2000 meaning: only the I/O that the calling thread issued on this handle.
     DWORD caller = currentThread()->id;
-    failAll([&](const Transfer& t) { return t.file == file && t.issuer == caller; },
-            ERROR_OPERATION_ABORTED);
+    failAll(
+        [&](const Transfer& t) {
+            return t.file == file && t.issuer == caller && !file->device->faults.ignoreCancel;
+        },
+        ERROR_OPERATION_ABORTED);
     return TRUE;
 }
 

@@ -41,6 +41,9 @@ struct HidFaults {
     bool attributes = false;
     bool caps = false;
     bool freePreparsedData = false;  // HidD_FreePreparsedData fails and keeps the block
+    // CancelIo leaves the collection's transfers pending, as a driver that does not honour
+    // cancellation does; they still end on detach or when their handle is closed.
+    bool ignoreCancel = false;
 };
 
 // How writes to a collection end.
