@@ -1,0 +1,212 @@
+// The device table: entries from their claim to their release, device ids, and the removal of
+// devices. Every list and every entry's references are changed under tableLock only.
+#include <stdlib.h>
+#include <string.h>
+
+#include "library_state.h"
+
+static void linkAtTail(ListLinks* head, DeviceEntry* entry) {
+    entry->links.prev = head->prev;
+    entry->links.next = head;
+    head->prev->next = &entry->links;
+    head->prev = &entry->links;
+}
+
+static void unlink(DeviceEntry* entry) {
+    entry->links.prev->next = entry->links.next;
+    entry->links.next->prev = entry->links.prev;
+    entry->links.next = &entry->links;
+    entry->links.prev = &entry->links;
+}
+
+// Interface paths are ASCII; the platform's listings and broadcasts differ in letter case.
+static bool samePath(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        char x = (*a >= 'a' && *a <= 'z') ? (char)(*a - 'a' + 'A') : *a;
+        char y = (*b >= 'a' && *b <= 'z') ? (char)(*b - 'a' + 'A') : *b;
+        if (x != y) return false;
+        if (x == 0) return true;
+    }
+}
+
+static bool listHoldsPath(ListLinks* head, const char* path) {
+    for (ListLinks* at = head->next; at != head; at = at->next) {
+        if (samePath(entryOf(at)->interfacePath, path)) return true;
+    }
+    return false;
+}
+
+// Puts the entry in the pending list unless its interface is already open or being added.
+static bool claimInterface(DeviceEntry* entry) {
+    EnterCriticalSection(&state.tableLock);
+    bool available = !listHoldsPath(&state.deviceTable, entry->interfacePath) &&
+                     !listHoldsPath(&state.pendingEntries, entry->interfacePath);
+    if (available) linkAtTail(&state.pendingEntries, entry);
+    LeaveCriticalSection(&state.tableLock);
+    return available;
+}
+
+static void freeEntry(DeviceEntry* entry) {
+    if (entry->stopEvent != 0) CloseHandle(entry->stopEvent);
+    DeleteCriticalSection(&entry->writeLock);
+    free(entry);
+}
+
+DeviceEntry* openDeviceEntry(const char* path, bool* outOfMemory) {
+    size_t length = strlen(path);
+    DeviceEntry* entry =
+        (DeviceEntry*)heapCalloc(sizeof(DeviceEntry) + length, AllocationDeviceEntry);
+    *outOfMemory = entry == 0;
+    if (entry == 0) return 0;
+    memcpy(entry->interfacePath, path, length + 1);
+    entry->links.next = entry->links.prev = &entry->links;
+    entry->references = 1;
+    InitializeCriticalSection(&entry->writeLock);
+    if (!claimInterface(entry)) {
+        freeEntry(entry);
+        return 0;
+    }
+    if (!openHidDevice(path, &entry->device)) {
+        discardEntry(entry);
+        return 0;
+    }
+    return entry;
+}
+
+void discardEntry(DeviceEntry* entry) {
+    EnterCriticalSection(&state.tableLock);
+    unlink(entry);
+    LeaveCriticalSection(&state.tableLock);
+    if (entry->device.deviceHandle != 0) releaseHidDevice(&entry->device);
+    freeEntry(entry);
+}
+
+int addDevice(DeviceEntry* entry) {
+    entry->handleNotification = 0;
+    DEV_BROADCAST_HANDLE filter;
+    memset(&filter, 0, sizeof filter);
+    filter.dbch_size = sizeof filter;
+    filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
+    filter.dbch_handle = entry->device.deviceHandle;
+    entry->handleNotification =
+        RegisterDeviceNotificationA(state.notifyWindow, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    if (entry->handleNotification == 0) {
+        discardEntry(entry);
+        return 0;
+    }
+
+    entry->stopEvent = CreateEventA(0, TRUE, FALSE, 0);
+    if (entry->stopEvent != 0) {
+        entry->readerThreadHandle =
+            CreateThread(0, 0, readerThread, entry, 0, &entry->readerThreadId);
+    }
+    if (entry->readerThreadHandle == 0) {
+        PostMessageA(state.notifyWindow, UnregisterNotifyMessage, 0,
+                     (LPARAM)entry->handleNotification);
+        discardEntry(entry);
+        return 0;
+    }
+
+    EnterCriticalSection(&state.tableLock);
+    entry->deviceId = (WORD)state.nextDeviceId;
+    ++state.nextDeviceId;
+    LeaveCriticalSection(&state.tableLock);
+
+    // The notice goes out before the entry is in the table: while the host handles it,
+    // findDeviceById does not find the new device yet.
+    if (!loadShared(state.quietRemoval)) {
+        sendDeviceNotice(NoticeArrived, entry->deviceId, entry->device.attributes.VendorID,
+                         entry->device.attributes.ProductID);
+    }
+
+    EnterCriticalSection(&state.tableLock);
+    unlink(entry);
+    linkAtTail(&state.deviceTable, entry);
+    LeaveCriticalSection(&state.tableLock);
+    return 1;
+}
+
+DeviceEntry* takeOldestEntry() {
+    EnterCriticalSection(&state.tableLock);
+    DeviceEntry* entry = 0;
+    if (state.deviceTable.next != &state.deviceTable) {
+        entry = entryOf(state.deviceTable.next);
+        unlink(entry);
+    }
+    LeaveCriticalSection(&state.tableLock);
+    return entry;
+}
+
+void removeDevice(DeviceEntry* entry) {
+    if (entry->handleNotification != 0) {
+        PostMessageA(state.notifyWindow, UnregisterNotifyMessage, 0,
+                     (LPARAM)entry->handleNotification);
+    }
+    if (!loadShared(state.quietRemoval)) {
+        sendDeviceNotice(NoticeRemoved, entry->deviceId, entry->device.attributes.VendorID,
+                         entry->device.attributes.ProductID);
+    }
+    if (stopReader(entry)) {
+        releaseEntry(entry);  // the table's reference
+        return;
+    }
+    // The reader did not end: its device and memory stay until it has.
+    EnterCriticalSection(&state.tableLock);
+    linkAtTail(&state.abandonedEntries, entry);
+    LeaveCriticalSection(&state.tableLock);
+}
+
+void removeAllDevices() {
+    for (DeviceEntry* entry = takeOldestEntry(); entry != 0; entry = takeOldestEntry()) {
+        removeDevice(entry);
+    }
+}
+
+void releaseAbandonedEntries() {
+    for (;;) {
+        DeviceEntry* ended = 0;
+        EnterCriticalSection(&state.tableLock);
+        for (ListLinks* at = state.abandonedEntries.next; at != &state.abandonedEntries;
+             at = at->next) {
+            HANDLE reader = entryOf(at)->readerThreadHandle;
+            if (WaitForSingleObject(reader, 0) == WAIT_OBJECT_0) {
+                ended = entryOf(at);
+                unlink(ended);
+                break;
+            }
+        }
+        LeaveCriticalSection(&state.tableLock);
+        if (ended == 0) return;
+        stopReader(ended, 0);  // closes the handle of the thread that has ended
+        releaseEntry(ended);
+    }
+}
+
+DeviceEntry* findDeviceById(DWORD id) {
+    EnterCriticalSection(&state.tableLock);
+    DeviceEntry* found = 0;
+    for (ListLinks* at = state.deviceTable.next; at != &state.deviceTable; at = at->next) {
+        if ((DWORD)entryOf(at)->deviceId == id) {
+            found = entryOf(at);
+            ++found->references;
+            break;
+        }
+    }
+    LeaveCriticalSection(&state.tableLock);
+    return found;
+}
+
+void releaseEntry(DeviceEntry* entry) {
+    EnterCriticalSection(&state.tableLock);
+    bool last = --entry->references == 0;
+    LeaveCriticalSection(&state.tableLock);
+    if (!last) return;
+    releaseHidDevice(&entry->device);
+    freeEntry(entry);
+}
+
+void resetDeviceIds() {
+    EnterCriticalSection(&state.tableLock);
+    state.nextDeviceId = 1;
+    LeaveCriticalSection(&state.tableLock);
+}
