@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "library_host.h"
+#include "message_log.h"
 #include "winsim/machine.h"
 
 namespace {
@@ -74,6 +75,30 @@ TEST(Discovery, NoMemoryForAnEntryEndsTheWalkAndKeepsWhatWasEntered) {
     EXPECT_EQ(host.notices(), (std::vector<Notice>{arrived(1), arrived(2)}));
     EXPECT_EQ(winsim::counters().deviceHandles, 2);
     EXPECT_EQ(winsim::counters().deviceInfoSets, 0);
+    library.close();
+}
+
+TEST(Discovery, ADeviceThatCantBeAddedEndsTheWalkAndUsesNoId) {
+    const winsim::Fault faults[] = {winsim::Fault::RegisterDeviceNotification,
+                                    winsim::Fault::CreateEvent, winsim::Fault::CreateThread};
+    Host host;
+    Library library;
+    ASSERT_EQ(library.open(host.hwnd()), 1);  // open, with its class-wide registration
+    host.takeNotices();
+    winsim::attachHid(host::extraKeyCollection());
+    winsim::attachHid(host::extraKeyCollection());
+    for (winsim::Fault fault : faults) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        // The walk of a repeated open: the first device's handle registration, stop event or
+        // reader thread fails. Its registration is undone, its device released, the walk ends.
+        winsim::failNext(fault);
+        EXPECT_EQ(library.open(host.hwnd()), 1);
+        EXPECT_EQ(host.takeNotices(), std::vector<Notice>{nothingFound()});
+        EXPECT_EQ(winsim::counters().deviceHandles, 0);
+        EXPECT_TRUE(support::waitUntil([] { return winsim::deviceNotifications().size() == 1; }));
+    }
+    EXPECT_EQ(library.open(host.hwnd()), 3);
+    EXPECT_EQ(host.takeNotices(), (std::vector<Notice>{arrived(1), arrived(2)}));
     library.close();
 }
 

@@ -75,6 +75,13 @@ TEST_P(Lifecycle, OpenAndCloseReportTheDevicesPresent) {
         for (winsim::DeviceId id : keyboards)
             winsim::detachHid(id);
     }
+    // The records as bytes: kind, id, vendor, product, two zero bytes, little-endian.
+    using Bytes = std::array<uint8_t, 12>;
+    std::vector<Bytes> bytes = host.noticeBytes();
+    ASSERT_GE(bytes.size(), 3u);
+    EXPECT_EQ(bytes[0], (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(bytes[1], (Bytes{1, 0, 0, 0, 1, 0, 0xF0, 0x03, 0x22, 0x01, 0, 0}));
+    EXPECT_EQ(bytes[2], (Bytes{0, 0, 0, 0, 1, 0, 0xF0, 0x03, 0x22, 0x01, 0, 0}));
 }
 
 TEST_P(Lifecycle, OpenCloseOpenStartsAfresh) {
@@ -125,6 +132,32 @@ TEST_P(Lifecycle, RepeatedOpenRedirectsMessagesAndSkipsOpenDevices) {
     EXPECT_EQ(first.notices(), std::vector<Notice>{arrived(1)});
     EXPECT_TRUE(first.keys().empty());
     EXPECT_EQ(winsim::hidStats(another).openHandles, 0);
+}
+
+TEST(LifecycleBasics, ADeviceLeavesTheTableBeforeItsRemovalNotice) {
+    // A host that, while it handles the first removal notice, looks the device up and closes
+    // the library again: the device is no longer found, and no device is removed twice.
+    Host host(Host::CallingThread);
+    Library library;
+    host::attachKeyboard();
+    host::attachKeyboard();
+    ASSERT_EQ(library.open(host.hwnd()), 3);
+    std::vector<int> lookups;
+    host.onNotice = [&](const Notice& notice) {
+        if (notice == removed(1)) {
+            lookups.push_back(library.control(1, 0x41));
+            lookups.push_back(library.control(2, 0x41));
+            EXPECT_EQ(library.close(), 1);
+        }
+    };
+    const winsim::Counters open = winsim::counters();
+    EXPECT_EQ(library.close(), 1);
+    host.onNotice = nullptr;
+    EXPECT_EQ(lookups, (std::vector<int>{0, 1}));
+    EXPECT_EQ(host.notices(),
+              (std::vector<Notice>{arrived(1), arrived(2), removed(1), removed(2)}));
+    EXPECT_EQ(winsim::counters().deviceHandles, open.deviceHandles - 2);
+    EXPECT_EQ(notifyWindow(), nullptr);
 }
 
 TEST(LifecycleBasics, CloseBeforeOpenDoesNothing) {
