@@ -176,3 +176,81 @@ void use(F) {}
 }
 
 }  // namespace
+
+// ---- Registry, files and directories, system information, driver installation ---------------
+#include <newdev.h>
+
+#include <cstddef>
+
+namespace {
+
+static_assert(sizeof(FILETIME) == 8, "FILETIME");
+static_assert(sizeof(WIN32_FIND_DATAA) == 320, "WIN32_FIND_DATAA");
+static_assert(offsetof(WIN32_FIND_DATAA, cFileName) == 44, "WIN32_FIND_DATAA.cFileName");
+static_assert(sizeof(REGSAM) == 4 && sizeof(ACCESS_MASK) == 4 && sizeof(LSTATUS) == 4, "");
+
+static_assert(KEY_QUERY_VALUE == 1 && KEY_SET_VALUE == 2 && KEY_CREATE_SUB_KEY == 4, "keys");
+static_assert(KEY_ENUMERATE_SUB_KEYS == 8 && KEY_NOTIFY == 0x10 && KEY_CREATE_LINK == 0x20, "");
+static_assert(KEY_READ == 0x20019 && KEY_WRITE == 0x20006 && KEY_EXECUTE == 0x20019, "keys");
+static_assert(KEY_ALL_ACCESS == 0xF003F, "keys");
+static_assert(DELETE == 0x10000 && READ_CONTROL == 0x20000 && WRITE_DAC == 0x40000, "rights");
+static_assert(WRITE_OWNER == 0x80000 && SYNCHRONIZE == 0x100000, "rights");
+static_assert(STANDARD_RIGHTS_REQUIRED == 0xF0000 && STANDARD_RIGHTS_ALL == 0x1F0000, "rights");
+static_assert(STANDARD_RIGHTS_READ == 0x20000 && SPECIFIC_RIGHTS_ALL == 0xFFFF, "rights");
+static_assert(MAXIMUM_ALLOWED == 0x2000000, "rights");
+static_assert(REG_OPTION_NON_VOLATILE == 0 && REG_OPTION_VOLATILE == 1, "key options");
+static_assert(REG_CREATED_NEW_KEY == 1 && REG_OPENED_EXISTING_KEY == 2, "dispositions");
+static_assert(REG_NONE == 0 && REG_SZ == 1 && REG_EXPAND_SZ == 2 && REG_BINARY == 3, "types");
+static_assert(REG_DWORD == 4 && REG_MULTI_SZ == 7, "value types");
+static_assert(FILE_ATTRIBUTE_READONLY == 1 && FILE_ATTRIBUTE_HIDDEN == 2, "attributes");
+static_assert(FILE_ATTRIBUTE_SYSTEM == 4 && FILE_ATTRIBUTE_DIRECTORY == 0x10, "attributes");
+static_assert(FILE_ATTRIBUTE_ARCHIVE == 0x20 && FILE_ATTRIBUTE_TEMPORARY == 0x100, "");
+static_assert(FILE_ATTRIBUTE_REPARSE_POINT == 0x400, "attributes");
+static_assert(INVALID_FILE_ATTRIBUTES == 0xFFFFFFFF, "attributes");
+static_assert(INSTALLFLAG_FORCE == 1 && INSTALLFLAG_READONLY == 2, "install flags");
+static_assert(INSTALLFLAG_NONINTERACTIVE == 4 && INSTALLFLAG_BITS == 7, "install flags");
+static_assert(ERROR_NO_MORE_FILES == 18 && ERROR_INVALID_NAME == 123, "errors");
+static_assert(ERROR_DIR_NOT_EMPTY == 145 && ERROR_BAD_PATHNAME == 161, "errors");
+static_assert(ERROR_FILENAME_EXCED_RANGE == 206 && ERROR_DIRECTORY == 267, "errors");
+static_assert(ERROR_INVALID_FLAGS == 1004 && ERROR_KEY_DELETED == 1018, "errors");
+static_assert(ERROR_CANT_RESOLVE_FILENAME == 1921, "errors");
+
+[[maybe_unused]] void registryAndFileSignatures() {
+    use<LSTATUS(WINAPI*)(HKEY, LPCSTR, DWORD, REGSAM, PHKEY)>(&RegOpenKeyExA);
+    use<LSTATUS(WINAPI*)(HKEY, LPCSTR, PHKEY)>(&RegOpenKeyA);
+    use<LSTATUS(WINAPI*)(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY,
+                         LPDWORD)>(&RegCreateKeyExA);
+    use<LSTATUS(WINAPI*)(HKEY)>(&RegCloseKey);
+    use<LSTATUS(WINAPI*)(HKEY, LPCSTR, DWORD, DWORD, const BYTE*, DWORD)>(&RegSetValueExA);
+    use<LSTATUS(WINAPI*)(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD)>(&RegQueryValueExA);
+    use<LSTATUS(WINAPI*)(HKEY, LPCSTR)>(&RegDeleteValueA);
+    use<LSTATUS(WINAPI*)(HKEY, LPCSTR)>(&RegDeleteKeyA);
+    use<LSTATUS(WINAPI*)(HKEY, DWORD, LPSTR, LPDWORD, LPDWORD, LPSTR, LPDWORD, PFILETIME)>(
+        &RegEnumKeyExA);
+
+    use<BOOL(WINAPI*)(LPCSTR, LPSECURITY_ATTRIBUTES)>(&CreateDirectoryA);
+    use<BOOL(WINAPI*)(LPCSTR)>(&RemoveDirectoryA);
+    use<BOOL(WINAPI*)(LPCSTR)>(&DeleteFileA);
+    use<DWORD(WINAPI*)(LPCSTR)>(&GetFileAttributesA);
+    use<BOOL(WINAPI*)(LPCSTR, DWORD)>(&SetFileAttributesA);
+    use<HANDLE(WINAPI*)(LPCSTR, LPWIN32_FIND_DATAA)>(&FindFirstFileA);
+    use<BOOL(WINAPI*)(HANDLE, LPWIN32_FIND_DATAA)>(&FindNextFileA);
+    use<BOOL(WINAPI*)(HANDLE)>(&FindClose);
+
+    use<DWORD(WINAPI*)(void)>(&GetVersion);
+    use<DWORD(WINAPI*)(HMODULE, LPSTR, DWORD)>(&GetModuleFileNameA);
+    use<UINT(WINAPI*)(LPSTR, UINT)>(&GetWindowsDirectoryA);
+    use<UINT(WINAPI*)(LPSTR, UINT)>(&GetSystemDirectoryA);
+    use<DWORD(WINAPI*)(DWORD, LPSTR)>(&GetCurrentDirectoryA);
+
+    use<BOOL(WINAPI*)(HWND, LPCSTR, LPCSTR, DWORD, PBOOL)>(&UpdateDriverForPlugAndPlayDevicesA);
+
+    use<HKEY>(HKEY_LOCAL_MACHINE);
+    use<HKEY>(HKEY_CURRENT_USER);
+    use<HKEY>(HKEY_CLASSES_ROOT);
+    FILETIME time = {};
+    time.dwLowDateTime = time.dwHighDateTime = 0;
+    use(time);
+}
+
+}  // namespace

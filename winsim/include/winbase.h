@@ -116,11 +116,6 @@ WINSIM_API BOOL WINAPI GetExitCodeThread(HANDLE hThread, LPDWORD lpExitCode);
 WINSIM_API DWORD WINAPI GetCurrentThreadId(void);
 WINSIM_API DWORD WINAPI GetCurrentProcessId(void);
 
-/* Libraries. On winsim a library is a shared object; loading it calls its DllMain for the
- * process attach, freeing it calls DllMain for the process detach and then unloads it. */
-WINSIM_API HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
-WINSIM_API FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
-WINSIM_API BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 /* Critical sections */
 WINSIM_API void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION lpCriticalSection);
 WINSIM_API void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION lpCriticalSection);

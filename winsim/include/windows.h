@@ -3,8 +3,14 @@
 #define WINSIM_WINDOWS_H
 
 #include <windef.h>
+#include <winnt.h>
 #include <winerror.h>
 #include <winbase.h>
+#include <fileapi.h>
+#include <processenv.h>
+#include <sysinfoapi.h>
+#include <libloaderapi.h>
 #include <winuser.h>
+#include <winreg.h>
 
 #endif /* WINSIM_WINDOWS_H */

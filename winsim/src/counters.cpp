@@ -1,6 +1,7 @@
 // What the machine holds, for tests that check nothing was left behind.
 #include "devices_internal.h"
 #include "user_internal.h"
+#include "system_internal.h"
 
 namespace winsim {
 
@@ -20,6 +21,8 @@ Counters counters() {
     c.pendingIo = detail::countPendingIo();
     c.preparsedData = detail::countPreparsedData();
     c.criticalSections = detail::countCriticalSections();
+    c.registryKeys = detail::countOpenKeys();
+    c.fileSearches = detail::countFileSearches();
     return c;
 }
 

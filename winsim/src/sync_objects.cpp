@@ -212,6 +212,11 @@ BOOL WINAPI ResetEvent(HANDLE hEvent) {
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {
     MachineLock lock;
+    DWORD error = ERROR_NOT_ENOUGH_MEMORY;
+    if (takeFault(winsim::Fault::CreateMutex, &error)) {
+        setError(error);
+        return nullptr;
+    }
     // An existing mutex is opened without the ownership asked for.
     return openOrCreateNamed(lpName, ObjectKind::Mutex, [&] {
         auto mutex = std::make_shared<MutexObject>();

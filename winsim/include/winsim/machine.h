@@ -31,6 +31,8 @@ struct Counters {
     int pendingIo = 0;
     int preparsedData = 0;
     int criticalSections = 0;
+    int registryKeys = 0;  // open key handles (the predefined roots not counted)
+    int fileSearches = 0;  // open FindFirstFileA handles
 
     int kernelHandles() const {
         return eventHandles + mutexHandles + threadHandles + deviceHandles;
@@ -39,7 +41,7 @@ struct Counters {
     auto fields() const {
         return std::tie(eventHandles, mutexHandles, threadHandles, deviceHandles, runningThreads,
                         windows, windowClasses, deviceNotifications, deviceInfoSets, globalBlocks,
-                        pendingIo, preparsedData, criticalSections);
+                        pendingIo, preparsedData, criticalSections, registryKeys, fileSearches);
     }
     bool operator==(const Counters& other) const { return fields() == other.fields(); }
     bool operator!=(const Counters& other) const { return !(*this == other); }
@@ -54,7 +56,8 @@ inline std::ostream& operator<<(std::ostream& out, const Counters& c) {
                << ", classes " << c.windowClasses << ", notifications " << c.deviceNotifications
                << ", device sets " << c.deviceInfoSets << ", global blocks " << c.globalBlocks
                << ", pending I/O " << c.pendingIo << ", preparsed data " << c.preparsedData
-               << ", critical sections " << c.criticalSections << "}";
+               << ", critical sections " << c.criticalSections << ", registry keys "
+               << c.registryKeys << ", file searches " << c.fileSearches << "}";
 }
 
 // Calls that a test can make fail. Each failure sets the platform's error for that call unless
@@ -70,6 +73,7 @@ enum class Fault {
     SetupDiGetClassDevs,
     SetupDiEnumDeviceInterfaces,
     SetupDiGetDeviceInterfaceDetail,
+    CreateMutex,
 };
 
 // The next `count` calls of `fault` fail; `error` 0 keeps the default error of that call.

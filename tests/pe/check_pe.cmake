@@ -1,0 +1,40 @@
+# cmake -DOBJDUMP=... -DBINARY=... -DSUBSYSTEM=n -DALLOWED=a.dll,b.dll [-DREQUIRED=a.dll] -P
+# Fails when the binary's subsystem differs or it imports a DLL outside ALLOWED or lacks one of
+# REQUIRED. DLL names compare without regard to letter case.
+cmake_minimum_required(VERSION 3.25)
+
+execute_process(COMMAND ${OBJDUMP} -p ${BINARY} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} -p ${BINARY} failed")
+endif()
+
+string(REGEX MATCH "Subsystem[ \t]+([0-9a-fA-F]+)" subsystemLine "${dump}")
+math(EXPR subsystem "0x${CMAKE_MATCH_1}")
+if(NOT subsystem EQUAL SUBSYSTEM)
+    message(FATAL_ERROR "${BINARY}: subsystem ${subsystem}, expected ${SUBSYSTEM}")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" dllLines "${dump}")
+set(imported "")
+foreach(line IN LISTS dllLines)
+    string(REGEX REPLACE "DLL Name: " "" name "${line}")
+    string(STRIP "${name}" name)
+    string(TOLOWER "${name}" name)
+    list(APPEND imported "${name}")
+endforeach()
+
+string(TOLOWER "${ALLOWED}" allowed)
+string(REPLACE "," ";" allowed "${allowed}")
+string(TOLOWER "${REQUIRED}" required)
+string(REPLACE "," ";" required "${required}")
+foreach(name IN LISTS imported)
+    if(NOT name IN_LIST allowed)
+        message(FATAL_ERROR "${BINARY} imports ${name}; allowed: ${allowed}")
+    endif()
+endforeach()
+foreach(name IN LISTS required)
+    if(NOT name IN_LIST imported)
+        message(FATAL_ERROR "${BINARY} does not import ${name}; it imports: ${imported}")
+    endif()
+endforeach()
+message(STATUS "${BINARY}: subsystem ${subsystem}, imports ${imported}")
