@@ -126,15 +126,20 @@ int addDevice(DeviceEntry* entry) {
     return 1;
 }
 
-DeviceEntry* takeOldestEntry() {
+// Takes the first entry out of a list; null when the list is empty.
+static DeviceEntry* takeFirst(ListLinks* head) {
     EnterCriticalSection(&state.tableLock);
     DeviceEntry* entry = 0;
-    if (state.deviceTable.next != &state.deviceTable) {
-        entry = entryOf(state.deviceTable.next);
+    if (head->next != head) {
+        entry = entryOf(head->next);
         unlink(entry);
     }
     LeaveCriticalSection(&state.tableLock);
     return entry;
+}
+
+DeviceEntry* takeOldestEntry() {
+    return takeFirst(&state.deviceTable);
 }
 
 void removeDevice(DeviceEntry* entry) {
@@ -163,23 +168,23 @@ void removeAllDevices() {
 }
 
 void releaseAbandonedEntries() {
-    for (;;) {
-        DeviceEntry* ended = 0;
-        EnterCriticalSection(&state.tableLock);
-        for (ListLinks* at = state.abandonedEntries.next; at != &state.abandonedEntries;
-             at = at->next) {
-            HANDLE reader = entryOf(at)->readerThreadHandle;
-            if (WaitForSingleObject(reader, 0) == WAIT_OBJECT_0) {
-                ended = entryOf(at);
-                unlink(ended);
-                break;
-            }
+    // Each reader is looked at without the lock; those still running go back to the list.
+    ListLinks running = {&running, &running};
+    for (DeviceEntry* entry = takeFirst(&state.abandonedEntries); entry != 0;
+         entry = takeFirst(&state.abandonedEntries)) {
+        if (stopReader(entry, 0)) {
+            releaseEntry(entry);
+        } else {
+            linkAtTail(&running, entry);
         }
-        LeaveCriticalSection(&state.tableLock);
-        if (ended == 0) return;
-        stopReader(ended, 0);  // closes the handle of the thread that has ended
-        releaseEntry(ended);
     }
+    EnterCriticalSection(&state.tableLock);
+    while (running.next != &running) {
+        DeviceEntry* entry = entryOf(running.next);
+        unlink(entry);
+        linkAtTail(&state.abandonedEntries, entry);
+    }
+    LeaveCriticalSection(&state.tableLock);
 }
 
 DeviceEntry* findDeviceById(DWORD id) {
