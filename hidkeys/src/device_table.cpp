@@ -52,6 +52,15 @@ static void freeEntry(DeviceEntry* entry) {
     free(entry);
 }
 
+// Gives up an entry that never reached the table (claimed, opened or not).
+static void discardEntry(DeviceEntry* entry) {
+    EnterCriticalSection(&state.tableLock);
+    unlink(entry);
+    LeaveCriticalSection(&state.tableLock);
+    if (entry->device.deviceHandle != 0) releaseHidDevice(&entry->device);
+    freeEntry(entry);
+}
+
 DeviceEntry* openDeviceEntry(const char* path, bool* outOfMemory) {
     size_t length = strlen(path);
     DeviceEntry* entry =
@@ -71,14 +80,6 @@ DeviceEntry* openDeviceEntry(const char* path, bool* outOfMemory) {
         return 0;
     }
     return entry;
-}
-
-void discardEntry(DeviceEntry* entry) {
-    EnterCriticalSection(&state.tableLock);
-    unlink(entry);
-    LeaveCriticalSection(&state.tableLock);
-    if (entry->device.deviceHandle != 0) releaseHidDevice(&entry->device);
-    freeEntry(entry);
 }
 
 int addDevice(DeviceEntry* entry) {
@@ -138,10 +139,6 @@ static DeviceEntry* takeFirst(ListLinks* head) {
     return entry;
 }
 
-DeviceEntry* takeOldestEntry() {
-    return takeFirst(&state.deviceTable);
-}
-
 void removeDevice(DeviceEntry* entry) {
     if (entry->handleNotification != 0) {
         PostMessageA(state.notifyWindow, UnregisterNotifyMessage, 0,
@@ -162,7 +159,8 @@ void removeDevice(DeviceEntry* entry) {
 }
 
 void removeAllDevices() {
-    for (DeviceEntry* entry = takeOldestEntry(); entry != 0; entry = takeOldestEntry()) {
+    for (DeviceEntry* entry = takeFirst(&state.deviceTable); entry != 0;
+         entry = takeFirst(&state.deviceTable)) {
         removeDevice(entry);
     }
 }

@@ -176,8 +176,6 @@ int releaseHidDevice(HidDevice* device);
 int addDevice(DeviceEntry* entry);
 // Removes an entry that has been taken out of the table.
 void removeDevice(DeviceEntry* entry);
-// Takes the oldest entry out of the table; null when the table is empty.
-DeviceEntry* takeOldestEntry();
 // removeDevice for every entry, oldest first.
 void removeAllDevices();
 // Releases the entries whose readers have ended since they were abandoned.
@@ -186,8 +184,6 @@ void releaseAbandonedEntries();
 DeviceEntry* findDeviceById(DWORD id);
 void releaseEntry(DeviceEntry* entry);
 void resetDeviceIds();
-// Gives up an entry that never reached the table (claimed, opened or not).
-void discardEntry(DeviceEntry* entry);
 
 void sendDeviceNotice(DWORD kind, WORD deviceId, WORD vendorId, WORD productId);
 
