@@ -82,8 +82,22 @@ DeviceEntry* openDeviceEntry(const char* path, bool* outOfMemory) {
     return entry;
 }
 
+// Has the notification thread undo the entry's handle registration. Once the NotifyWindow is
+// gone (an entry overtaken by the close) nothing would take the message, so it is undone here.
+static void unregisterHandleNotification(DeviceEntry* entry) {
+    if (entry->handleNotification == 0) return;
+    if (!PostMessageA(state.notifyWindow, UnregisterNotifyMessage, 0,
+                      (LPARAM)entry->handleNotification)) {
+        UnregisterDeviceNotification(entry->handleNotification);
+    }
+    entry->handleNotification = 0;
+}
+
 int addDevice(DeviceEntry* entry) {
     entry->handleNotification = 0;
+    EnterCriticalSection(&state.tableLock);
+    entry->watchedHandle = entry->device.deviceHandle;
+    LeaveCriticalSection(&state.tableLock);
     DEV_BROADCAST_HANDLE filter;
     memset(&filter, 0, sizeof filter);
     filter.dbch_size = sizeof filter;
@@ -102,8 +116,7 @@ int addDevice(DeviceEntry* entry) {
             CreateThread(0, 0, readerThread, entry, 0, &entry->readerThreadId);
     }
     if (entry->readerThreadHandle == 0) {
-        PostMessageA(state.notifyWindow, UnregisterNotifyMessage, 0,
-                     (LPARAM)entry->handleNotification);
+        unregisterHandleNotification(entry);
         discardEntry(entry);
         return 0;
     }
@@ -111,19 +124,24 @@ int addDevice(DeviceEntry* entry) {
     EnterCriticalSection(&state.tableLock);
     entry->deviceId = (WORD)state.nextDeviceId;
     ++state.nextDeviceId;
+    LONG generation = state.tableGeneration;
     LeaveCriticalSection(&state.tableLock);
 
     // The notice goes out before the entry is in the table: while the host handles it,
-    // findDeviceById does not find the new device yet.
+    // findDeviceById does not find the new device yet. Other broadcasts can be handled in the
+    // meantime: a suspend or a close that empties the table, or the device's own removal.
     if (!loadShared(state.quietRemoval)) {
         sendDeviceNotice(NoticeArrived, entry->deviceId, entry->device.attributes.VendorID,
                          entry->device.attributes.ProductID);
     }
 
     EnterCriticalSection(&state.tableLock);
+    bool overtaken = entry->unplugged || state.tableGeneration != generation;
     unlink(entry);
-    linkAtTail(&state.deviceTable, entry);
+    if (!overtaken) linkAtTail(&state.deviceTable, entry);
     LeaveCriticalSection(&state.tableLock);
+    // The entry was added and goes again at once, as if it had been in the table.
+    if (overtaken) removeDevice(entry);
     return 1;
 }
 
@@ -139,30 +157,65 @@ static DeviceEntry* takeFirst(ListLinks* head) {
     return entry;
 }
 
-void removeDevice(DeviceEntry* entry) {
-    if (entry->handleNotification != 0) {
-        PostMessageA(state.notifyWindow, UnregisterNotifyMessage, 0,
-                     (LPARAM)entry->handleNotification);
-    }
-    if (!loadShared(state.quietRemoval)) {
-        sendDeviceNotice(NoticeRemoved, entry->deviceId, entry->device.attributes.VendorID,
-                         entry->device.attributes.ProductID);
-    }
-    if (stopReader(entry)) {
-        releaseEntry(entry);  // the table's reference
+static void sendRemovalNotice(const DeviceEntry* entry) {
+    sendDeviceNotice(NoticeRemoved, entry->deviceId, entry->device.attributes.VendorID,
+                     entry->device.attributes.ProductID);
+}
+
+// Drops the table's reference of an entry whose reader has been told to stop. A reader that
+// did not end keeps its device and memory until it has.
+static void finishRemoval(DeviceEntry* entry, bool readerEnded) {
+    if (readerEnded) {
+        releaseEntry(entry);
         return;
     }
-    // The reader did not end: its device and memory stay until it has.
     EnterCriticalSection(&state.tableLock);
     linkAtTail(&state.abandonedEntries, entry);
     LeaveCriticalSection(&state.tableLock);
 }
 
+void removeDevice(DeviceEntry* entry) {
+    unregisterHandleNotification(entry);
+    if (!loadShared(state.quietRemoval)) sendRemovalNotice(entry);
+    finishRemoval(entry, stopReader(entry) != 0);
+}
+
+void removeUnpluggedDevice(DeviceEntry* entry) {
+    bool readerEnded = stopReader(entry) != 0;
+    unregisterHandleNotification(entry);
+    sendRemovalNotice(entry);
+    finishRemoval(entry, readerEnded);
+}
+
 void removeAllDevices() {
+    EnterCriticalSection(&state.tableLock);
+    ++state.tableGeneration;
+    LeaveCriticalSection(&state.tableLock);
     for (DeviceEntry* entry = takeFirst(&state.deviceTable); entry != 0;
          entry = takeFirst(&state.deviceTable)) {
         removeDevice(entry);
     }
+}
+
+DeviceEntry* takeDeviceByHandle(HANDLE handle) {
+    if (handle == 0) return 0;
+    EnterCriticalSection(&state.tableLock);
+    DeviceEntry* found = 0;
+    for (ListLinks* at = state.deviceTable.next; at != &state.deviceTable; at = at->next) {
+        if (entryOf(at)->watchedHandle == handle) {
+            found = entryOf(at);
+            unlink(found);
+            break;
+        }
+    }
+    if (found == 0) {
+        for (ListLinks* at = state.pendingEntries.next; at != &state.pendingEntries;
+             at = at->next) {
+            if (entryOf(at)->watchedHandle == handle) entryOf(at)->unplugged = 1;
+        }
+    }
+    LeaveCriticalSection(&state.tableLock);
+    return found;
 }
 
 void releaseAbandonedEntries() {

@@ -8,13 +8,32 @@ bool isLibraryOpen() {
     return loadShared(state.notifyThread) != 0;
 }
 
+// Waits up to `timeout` for `thread` to end, handling meanwhile the messages sent to the calling
+// thread: a notification thread that is still delivering a notice to a host window of this
+// thread can end only once the notice has been handled.
+static bool waitForThreadEnd(HANDLE thread, DWORD timeout) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD left = INFINITE;
+        if (timeout != INFINITE) {
+            DWORD elapsed = GetTickCount() - start;
+            left = elapsed >= timeout ? 0 : timeout - elapsed;
+        }
+        DWORD result = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0) return true;
+        if (result != WAIT_OBJECT_0 + 1) return false;
+        MSG msg;
+        PeekMessageA(&msg, 0, 0, 0, PM_NOREMOVE);  // handles the sent messages
+    }
+}
+
 // Waits up to `timeout` for a notification thread that has been retired to end, and then closes
 // its handle; a thread still running stays retired. Runs on a host thread only, never on the
 // notification thread itself.
 static void joinRetiredNotifyThread(DWORD timeout = INFINITE) {
     HANDLE thread = exchangeShared(state.retiredNotifyThread, (HANDLE)0);
     if (thread == 0) return;
-    if (WaitForSingleObject(thread, timeout) == WAIT_OBJECT_0) {
+    if (waitForThreadEnd(thread, timeout)) {
         CloseHandle(thread);
     } else {
         storeShared(state.retiredNotifyThread, thread);
@@ -30,6 +49,9 @@ void retireNotifyThread() {
 int openLibrary() {
     if (isLibraryOpen()) return 1;
     joinRetiredNotifyThread();
+    // A suspend seen by an earlier notification thread whose resume it never saw (the library
+    // was closed in between) must not keep the readers of this one idle.
+    clearPowerFlags();
 
     state.readyEvent = CreateEventA(0, FALSE, FALSE, 0);
     if (state.readyEvent == 0) return 0;

@@ -12,7 +12,8 @@
 //   2. LibraryState::ioLock    held only while a ReadFile or WriteFile is issued.
 // Taken alone, never while another lock is held and never nesting another:
 //   LibraryState::tableLock    the device table, the pending list, the abandoned list, every
-//                              entry's links and references, nextDeviceId;
+//                              entry's links, references, watchedHandle and unplugged mark,
+//                              nextDeviceId, tableGeneration;
 //   LibraryState::startLock    the hand-over between openLibrary and a starting notification
 //                              thread (startingThreadId, notifyWindow, the ready signal).
 // No lock is held while a notice is sent, a key message posted, or a thread waited for.
@@ -84,6 +85,12 @@ struct DeviceEntry {
     // One reference for being in the table (or pending, or abandoned), one per BUK_Control
     // that uses the entry. Whoever drops the last one releases the device and frees the entry.
     LONG references;
+    // device.deviceHandle, copied under tableLock when addDevice registers it: the handle that
+    // removal broadcasts name. 0 until then.
+    HANDLE watchedHandle;
+    // Set when the device's handle removal comes while the entry is still being added: addDevice
+    // then removes it as soon as its arrival notice is over.
+    LONG unplugged;
     CRITICAL_SECTION writeLock;
     char interfacePath[1];  // the path the device was opened by; the block holds it whole
 };
@@ -117,6 +124,9 @@ struct LibraryState {
     // Entries taken out of the table whose reader would not end: kept, never freed under a
     // running reader, and released once the reader has ended.
     ListLinks abandonedEntries;
+    // Counts the times the whole table has been emptied (a suspend, a close). An entry whose
+    // arrival notice was out when it happened is removed again instead of being entered.
+    LONG tableGeneration;
 
     CRITICAL_SECTION startLock;
     DWORD startingThreadId;  // the notification thread that openLibrary still waits for
@@ -160,6 +170,13 @@ int unregisterInterfaceNotification(HDEVNOTIFY* where);
 DWORD WINAPI notifyThreadMain(LPVOID parameter);
 LRESULT CALLBACK notifyWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// ---- broadcasts (device_change.cpp, power_events.cpp) ----------------------------------------
+
+LRESULT onDeviceChange(WPARAM event, LPARAM record);
+LRESULT onPowerBroadcast(WPARAM event, LPARAM data);
+// Puts the power flags back to the running state, for a library that opens afresh.
+void clearPowerFlags();
+
 // ---- discovery (device_discovery.cpp, hid_device.cpp) ----------------------------------------
 
 int enumerateDevices();
@@ -176,8 +193,15 @@ int releaseHidDevice(HidDevice* device);
 int addDevice(DeviceEntry* entry);
 // Removes an entry that has been taken out of the table.
 void removeDevice(DeviceEntry* entry);
-// removeDevice for every entry, oldest first.
+// removeDevice for every entry, oldest first. Entries still being added are removed by their
+// addDevice once their arrival notice is over.
 void removeAllDevices();
+// Takes the entry that holds `handle` out of the table; null when none does. An entry still
+// being added is marked unplugged instead.
+DeviceEntry* takeDeviceByHandle(HANDLE handle);
+// Removes an entry whose device has gone: stops its reader, then undoes its registration and
+// tells the host, whatever quietRemoval holds.
+void removeUnpluggedDevice(DeviceEntry* entry);
 // Releases the entries whose readers have ended since they were abandoned.
 void releaseAbandonedEntries();
 // The entry with `id`, with a reference that the caller gives back with releaseEntry.

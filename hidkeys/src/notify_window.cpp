@@ -58,6 +58,9 @@ static void unregisterQueuedNotifications(HWND window) {
 }
 
 static void onClose(HWND window) {
+    // Normally the table is empty by now. A device that a broadcast handled during the close
+    // entered after BUK_Close emptied it goes here.
+    removeAllDevices();
     unregisterInterfaceNotification(&state.interfaceNotification);
     unregisterQueuedNotifications(window);
     DestroyWindow(window);
@@ -77,6 +80,10 @@ LRESULT CALLBACK notifyWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         case UnregisterNotifyMessage:
             UnregisterDeviceNotification((HDEVNOTIFY)lParam);
             return 0;
+        case WM_POWERBROADCAST:
+            return onPowerBroadcast(wParam, lParam);
+        case WM_DEVICECHANGE:
+            return onDeviceChange(wParam, lParam);
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

@@ -70,6 +70,7 @@ static_assert(WS_POPUP == 0x80000000 && WS_CLIPSIBLINGS == 0x04000000, "styles")
 static_assert(WS_VISIBLE == 0x10000000 && WS_CHILD == 0x40000000, "styles");
 static_assert(WS_EX_OVERLAPPEDWINDOW == 0x300, "styles");
 static_assert(PM_REMOVE == 1 && PM_NOREMOVE == 0, "peek");
+static_assert(QS_SENDMESSAGE == 0x40, "wake mask");
 static_assert(DEVICE_NOTIFY_WINDOW_HANDLE == 0 && DEVICE_NOTIFY_SERVICE_HANDLE == 1, "notify");
 static_assert(DEVICE_NOTIFY_ALL_INTERFACE_CLASSES == 4, "notify");
 static_assert(DBT_DEVICEARRIVAL == 0x8000 && DBT_DEVICEQUERYREMOVE == 0x8001, "broadcasts");
@@ -132,6 +133,7 @@ void use(F) {}
     use<HWND(WINAPI*)(void)>(&GetFocus);
     use<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT)>(&GetMessageA);
     use<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT, UINT)>(&PeekMessageA);
+    use<DWORD(WINAPI*)(DWORD, const HANDLE*, BOOL, DWORD, DWORD)>(&MsgWaitForMultipleObjects);
     use<BOOL(WINAPI*)(const MSG*)>(&TranslateMessage);
     use<LRESULT(WINAPI*)(const MSG*)>(&DispatchMessageA);
     use<BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(&PostMessageA);

@@ -57,6 +57,8 @@ typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
+#define QS_SENDMESSAGE 0x0040
+
 /* Device notifications */
 #define DEVICE_NOTIFY_WINDOW_HANDLE 0x00000000
 #define DEVICE_NOTIFY_SERVICE_HANDLE 0x00000001
@@ -116,6 +118,9 @@ WINSIM_API HWND WINAPI GetFocus(void);
 
 /* Messages */
 WINSIM_API BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+WINSIM_API DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles,
+                                                  BOOL fWaitAll, DWORD dwMilliseconds,
+                                                  DWORD dwWakeMask);
 WINSIM_API BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
                                     UINT wRemoveMsg);
 WINSIM_API BOOL WINAPI TranslateMessage(const MSG* lpMsg);

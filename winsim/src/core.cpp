@@ -36,6 +36,7 @@ struct Core {
     struct PendingFault {
         int remaining = 0;
         DWORD error = 0;
+        int skip = 0;  // calls that still succeed before the failures start
     };
     std::map<Fault, PendingFault> faults;
 };
@@ -253,6 +254,10 @@ int countHandles(ObjectKind kind) {
 bool takeFault(Fault fault, DWORD* error) {
     auto it = core().faults.find(fault);
     if (it == core().faults.end() || it->second.remaining == 0) return false;
+    if (it->second.skip > 0) {
+        --it->second.skip;
+        return false;
+    }
     --it->second.remaining;
     if (it->second.error != 0) *error = it->second.error;
     return true;
@@ -321,8 +326,12 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
 namespace winsim {
 
 void failNext(Fault fault, int count, DWORD error) {
+    failAfter(fault, 0, count, error);
+}
+
+void failAfter(Fault fault, int skip, int count, DWORD error) {
     MachineLock lock;
-    detail::core().faults[fault] = {count, error};
+    detail::core().faults[fault] = {count, error, skip};
 }
 
 }  // namespace winsim

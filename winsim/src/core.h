@@ -204,6 +204,11 @@ int countCriticalSections();
 int countRunningThreads();
 int countGlobalBlocks();
 
+// Waits for any or all of the objects; the platform's rules for WaitForMultipleObjects. With
+// `wakeOnSent`, a message sent to the calling thread also ends the wait, with
+// WAIT_OBJECT_0 + count, as MsgWaitForMultipleObjects does for QS_SENDMESSAGE.
+DWORD waitForObjects(MachineLock& lock, DWORD count, const HANDLE* handles, BOOL waitAll,
+                     DWORD milliseconds, bool wakeOnSent = false);
 // Waits for one object with the lock held, as WaitForSingleObject does.
 DWORD waitForObjectLocked(MachineLock& lock, HANDLE handle, DWORD milliseconds);
 

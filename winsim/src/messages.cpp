@@ -235,6 +235,18 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     return takeQuit(*self, remove, lpMsg) ? TRUE : FALSE;
 }
 
+DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll,
+                                       DWORD dwMilliseconds, DWORD dwWakeMask) {
+    MachineLock lock;
+    // Only waits for any one object, and only sent messages wake it: nothing here needs more.
+    if (fWaitAll || (dwWakeMask & ~static_cast<DWORD>(QS_SENDMESSAGE)) != 0) {
+        setError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    return waitForObjects(lock, nCount, pHandles, FALSE, dwMilliseconds,
+                          (dwWakeMask & QS_SENDMESSAGE) != 0);
+}
+
 BOOL WINAPI TranslateMessage(const MSG*) {
     // The machine has no keyboard input, so there is never a character message to make.
     return FALSE;

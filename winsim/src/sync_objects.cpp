@@ -120,10 +120,10 @@ void setEventState(HANDLE handle, bool set) {
     static_cast<EventObject*>(object.get())->isSet = set;
 }
 
-// Waits for any or all of the objects; the platform's rules for WaitForMultipleObjects.
-static DWORD waitForObjects(MachineLock& lock, DWORD count, const HANDLE* handles, BOOL waitAll,
-                            DWORD milliseconds) {
-    if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || handles == nullptr) {
+DWORD waitForObjects(MachineLock& lock, DWORD count, const HANDLE* handles, BOOL waitAll,
+                     DWORD milliseconds, bool wakeOnSent) {
+    if ((count == 0 && !wakeOnSent) || count > MAXIMUM_WAIT_OBJECTS ||
+        (count != 0 && handles == nullptr)) {
         setError(ERROR_INVALID_PARAMETER);
         return WAIT_FAILED;
     }
@@ -161,6 +161,7 @@ static DWORD waitForObjects(MachineLock& lock, DWORD count, const HANDLE* handle
                 return (abandoned ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + i;
             }
         }
+        if (wakeOnSent && !self->sent.empty()) return WAIT_OBJECT_0 + count;
         if (milliseconds == 0 || deadline.passed()) return WAIT_TIMEOUT;
         lock.waitUntil(deadline);
     }

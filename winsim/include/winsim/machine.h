@@ -78,6 +78,8 @@ enum class Fault {
 
 // The next `count` calls of `fault` fail; `error` 0 keeps the default error of that call.
 WINSIM_API void failNext(Fault fault, int count = 1, DWORD error = 0);
+// The same after `skip` more calls of `fault` have succeeded.
+WINSIM_API void failAfter(Fault fault, int skip, int count = 1, DWORD error = 0);
 // Every later CreateWindowExA waits this long before it creates its window (0: no delay).
 WINSIM_API void setWindowCreationDelay(DWORD milliseconds);
 
