@@ -33,6 +33,9 @@ static bool waitForThreadEnd(HANDLE thread, DWORD timeout) {
 static void joinRetiredNotifyThread(DWORD timeout = INFINITE) {
     HANDLE thread = exchangeShared(state.retiredNotifyThread, (HANDLE)0);
     if (thread == 0) return;
+    // A host that opens or closes the library while it handles a notice may be answering the
+    // notification thread itself, which can't end before the answer: it is only looked at.
+    if (InSendMessage()) timeout = 0;
     if (waitForThreadEnd(thread, timeout)) {
         CloseHandle(thread);
     } else {
@@ -49,6 +52,10 @@ void retireNotifyThread() {
 int openLibrary() {
     if (isLibraryOpen()) return 1;
     joinRetiredNotifyThread();
+    // Still running: it ends by itself once its notice has been answered; only its handle is
+    // given up, since the slot is needed for the thread about to start.
+    HANDLE stillRunning = exchangeShared(state.retiredNotifyThread, (HANDLE)0);
+    if (stillRunning != 0) CloseHandle(stillRunning);
     // A suspend seen by an earlier notification thread whose resume it never saw (the library
     // was closed in between) must not keep the readers of this one idle.
     clearPowerFlags();

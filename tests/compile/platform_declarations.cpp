@@ -134,6 +134,7 @@ void use(F) {}
     use<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT)>(&GetMessageA);
     use<BOOL(WINAPI*)(LPMSG, HWND, UINT, UINT, UINT)>(&PeekMessageA);
     use<DWORD(WINAPI*)(DWORD, const HANDLE*, BOOL, DWORD, DWORD)>(&MsgWaitForMultipleObjects);
+    use<BOOL(WINAPI*)(void)>(&InSendMessage);
     use<BOOL(WINAPI*)(const MSG*)>(&TranslateMessage);
     use<LRESULT(WINAPI*)(const MSG*)>(&DispatchMessageA);
     use<BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM)>(&PostMessageA);

@@ -2,21 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <dbt.h>
+
 #include <atomic>
 #include <cstring>
 
 #include "message_log.h"
+#include "winsim/machine.h"
 
 namespace host {
 
 namespace {
 
-std::atomic<int> entryAllocationsUntilFailure{0};
+// Set before the hook is installed and kept until the process ends.
+std::function<bool()> entryAllocationWatcher;
 
 // The library's allocation hook: kind 1 is a device entry.
-int refuseChosenEntry(int kind) {
-    if (kind != 1) return 0;
-    return entryAllocationsUntilFailure.fetch_sub(1) == 1 ? 1 : 0;
+int watchEntryAllocation(int kind) {
+    return kind == 1 && entryAllocationWatcher() ? 1 : 0;
 }
 
 // GetProcAddress's result as the function type it really has.
@@ -59,11 +62,17 @@ void Library::unload() {
 }
 
 void Library::failEntryAllocation(int nth) {
+    auto untilFailure = std::make_shared<std::atomic<int>>(nth);
+    watchEntryAllocations([untilFailure] { return untilFailure->fetch_sub(1) == 1; });
+}
+
+void Library::watchEntryAllocations(std::function<bool()> watcher) {
     using SetHook = void (*)(int (*)(int));
     auto setHook = procAddress<SetHook>(module_, "hidkeysSetAllocationHook");
     ASSERT_NE(setHook, nullptr);
-    entryAllocationsUntilFailure = nth;
-    setHook(refuseChosenEntry);
+    setHook(nullptr);
+    entryAllocationWatcher = std::move(watcher);
+    setHook(watchEntryAllocation);
 }
 
 std::ostream& operator<<(std::ostream& out, const Notice& n) {
@@ -213,6 +222,52 @@ winsim::DeviceId attachKeyboard() {
 
 void pushKey(winsim::DeviceId device, uint8_t keyByte, uint8_t reportId) {
     winsim::pushInputReport(device, {reportId, keyByte, 0});
+}
+
+HWND notifyWindow() {
+    return FindWindowA("Thread In DLL", "Thread In DLL");
+}
+
+LRESULT sendHandleEvent(WPARAM event, HANDLE handle) {
+    DEV_BROADCAST_HANDLE record{};
+    record.dbch_size = sizeof record;
+    record.dbch_devicetype = DBT_DEVTYP_HANDLE;
+    record.dbch_handle = handle;
+    return SendMessageA(notifyWindow(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record));
+}
+
+LRESULT sendInterfaceEvent(WPARAM event, const std::string& path) {
+    std::vector<char> buffer(sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) + path.size(), 0);
+    auto* record = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(buffer.data());
+    record->dbcc_size = static_cast<DWORD>(buffer.size());
+    record->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    record->dbcc_classguid = winsim::hidInterfaceGuid();
+    std::memcpy(record->dbcc_name, path.c_str(), path.size() + 1);
+    return SendMessageA(notifyWindow(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record));
+}
+
+LRESULT broadcastPower(WPARAM event) {
+    HWND target = notifyWindow();
+    LRESULT answer = -1;
+    for (const auto& [window, result] : winsim::broadcastPower(event)) {
+        if (window == target) answer = result;
+    }
+    EXPECT_NE(target, nullptr);
+    return answer;
+}
+
+std::vector<HANDLE> watchedHandles() {
+    std::vector<HANDLE> handles;
+    for (const winsim::NotificationInfo& n : winsim::deviceNotifications()) {
+        if (n.forHandle) handles.push_back(n.deviceHandle);
+    }
+    return handles;
+}
+
+std::tuple<int, int, int, int, int> deviceHolding() {
+    winsim::Counters c = winsim::counters();
+    return {c.deviceHandles, c.preparsedData, c.threadHandles, c.runningThreads,
+            c.deviceNotifications};
 }
 
 }  // namespace host

@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "hidkeys.h"
@@ -33,6 +35,9 @@ class Library {
     void unload();
     // The `nth` device entry allocation from now on fails (1: the next one).
     void failEntryAllocation(int nth);
+    // Calls `watcher` on the allocating thread at each device entry allocation from now on;
+    // the allocation fails when it returns true.
+    void watchEntryAllocations(std::function<bool()> watcher);
 
   private:
     HMODULE module_ = nullptr;
@@ -126,5 +131,18 @@ winsim::HidCollection extraKeyCollection(USHORT inputLength = 3, USHORT outputLe
 winsim::DeviceId attachKeyboard();
 // An extra-key report: report id, key byte, padding.
 void pushKey(winsim::DeviceId device, uint8_t keyByte, uint8_t reportId = 2);
+
+// The library's NotifyWindow; null while the library is closed.
+HWND notifyWindow();
+// WM_DEVICECHANGE sent to the NotifyWindow with a record of the given kind, as the system sends
+// it; returns the window's answer.
+LRESULT sendHandleEvent(WPARAM event, HANDLE handle);
+LRESULT sendInterfaceEvent(WPARAM event, const std::string& path);
+// WM_POWERBROADCAST sent to every window, as the system sends it; the NotifyWindow's answer.
+LRESULT broadcastPower(WPARAM event);
+// The device handles the library has registered for removal broadcasts, oldest first.
+std::vector<HANDLE> watchedHandles();
+// What the library holds for its open devices, without what comes and goes with each read.
+std::tuple<int, int, int, int, int> deviceHolding();
 
 }  // namespace host

@@ -16,6 +16,7 @@ using host::Host;
 using host::Library;
 using host::nothingFound;
 using host::Notice;
+using host::notifyWindow;
 using host::removed;
 
 class Lifecycle : public ::testing::TestWithParam<Host::Mode> {};
@@ -26,10 +27,6 @@ INSTANTIATE_TEST_SUITE_P(HostWindow, Lifecycle,
                              return info.param == Host::OwnThread ? "OnHostThread"
                                                                   : "OnCallingThread";
                          });
-
-HWND notifyWindow() {
-    return FindWindowA("Thread In DLL", "Thread In DLL");
-}
 
 TEST_P(Lifecycle, OpenAndCloseReportTheDevicesPresent) {
     Host host(GetParam());

@@ -118,6 +118,9 @@ WINSIM_API HWND WINAPI GetFocus(void);
 
 /* Messages */
 WINSIM_API BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+// TRUE while the innermost window procedure of the calling thread handles a message that
+// another thread sent.
+WINSIM_API BOOL WINAPI InSendMessage(void);
 WINSIM_API DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles,
                                                   BOOL fWaitAll, DWORD dwMilliseconds,
                                                   DWORD dwWakeMask);

@@ -123,6 +123,9 @@ struct ThreadRecord {
     std::deque<MSG> posted;
     bool quitPosted = false;
     int quitCode = 0;
+    // One flag per window procedure running on the thread, innermost last: whether its message
+    // was sent by another thread (what InSendMessage reports).
+    std::vector<bool> procedures;
 };
 
 // The calling thread's record; the lock must be held.

@@ -25,7 +25,8 @@ void handleOneSent(MachineLock& lock, ThreadRecord& self) {
     hbAcquire(message.get());
     LRESULT result = 0;
     if (std::shared_ptr<Window> window = findWindow(message->hwnd)) {
-        result = callWindowProc(lock, window, message->message, message->wParam, message->lParam);
+        result =
+            callWindowProc(lock, window, message->message, message->wParam, message->lParam, true);
     }
     hbRelease(message.get());
     message->result = result;
@@ -89,11 +90,18 @@ bool validFilter(HWND hwnd, const std::shared_ptr<ThreadRecord>& self) {
 }  // namespace
 
 LRESULT callWindowProc(MachineLock& lock, const std::shared_ptr<Window>& window, UINT message,
-                       WPARAM wParam, LPARAM lParam) {
+                       WPARAM wParam, LPARAM lParam, bool sentByOtherThread) {
     WNDPROC proc = window->proc;
     HWND hwnd = window->hwnd;
-    Unlocked unlocked(lock);
-    return proc(hwnd, message, wParam, lParam);
+    std::shared_ptr<ThreadRecord> self = currentThread();
+    self->procedures.push_back(sentByOtherThread);
+    LRESULT result;
+    {
+        Unlocked unlocked(lock);
+        result = proc(hwnd, message, wParam, lParam);
+    }
+    self->procedures.pop_back();
+    return result;
 }
 
 LRESULT sendMessageLocked(MachineLock& lock, HWND hwnd, UINT message, WPARAM wParam,
@@ -245,6 +253,12 @@ DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOO
     }
     return waitForObjects(lock, nCount, pHandles, FALSE, dwMilliseconds,
                           (dwWakeMask & QS_SENDMESSAGE) != 0);
+}
+
+BOOL WINAPI InSendMessage(void) {
+    MachineLock lock;
+    const std::vector<bool>& procedures = currentThread()->procedures;
+    return !procedures.empty() && procedures.back() ? TRUE : FALSE;
 }
 
 BOOL WINAPI TranslateMessage(const MSG*) {

@@ -52,7 +52,7 @@ int countWindows();
 
 // Calls the window procedure with the lock dropped.
 LRESULT callWindowProc(MachineLock& lock, const std::shared_ptr<Window>& window, UINT message,
-                       WPARAM wParam, LPARAM lParam);
+                       WPARAM wParam, LPARAM lParam, bool sentByOtherThread = false);
 // SendMessageA with the platform's threading rules; the lock is held on entry and on return.
 LRESULT sendMessageLocked(MachineLock& lock, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Drops the messages posted to a window that is going, and answers 0 to the messages sent to
