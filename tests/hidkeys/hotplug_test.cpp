@@ -21,12 +21,7 @@ using host::removed;
 
 class HotPlug : public ::testing::TestWithParam<Host::Mode> {};
 
-INSTANTIATE_TEST_SUITE_P(HostWindow, HotPlug,
-                         ::testing::Values(Host::OwnThread, Host::CallingThread),
-                         [](const auto& info) {
-                             return info.param == Host::OwnThread ? "OnHostThread"
-                                                                  : "OnCallingThread";
-                         });
+INSTANTIATE_TEST_SUITE_P(HostWindow, HotPlug, host::allHostModes(), host::hostModeName);
 
 TEST_P(HotPlug, APluggedKeyboardIsEnteredAndAnUnpluggedOneTakenOut) {
     Host host(GetParam());
@@ -122,12 +117,7 @@ TEST(HotPlugBroadcasts, BroadcastsThatNameNoDeviceOfTheTableChangeNothing) {
 // notification thread sends: the entry of that notice is removed and freed once.
 class Reentrancy : public HotPlug {};
 
-INSTANTIATE_TEST_SUITE_P(HostWindow, Reentrancy,
-                         ::testing::Values(Host::OwnThread, Host::CallingThread),
-                         [](const auto& info) {
-                             return info.param == Host::OwnThread ? "OnHostThread"
-                                                                  : "OnCallingThread";
-                         });
+INSTANTIATE_TEST_SUITE_P(HostWindow, Reentrancy, host::allHostModes(), host::hostModeName);
 
 TEST_P(Reentrancy, SuspendDuringARemovalNotice) {
     Host host(GetParam());

@@ -18,11 +18,7 @@ using host::release;
 
 class Keys : public ::testing::TestWithParam<Host::Mode> {};
 
-INSTANTIATE_TEST_SUITE_P(HostWindow, Keys, ::testing::Values(Host::OwnThread, Host::CallingThread),
-                         [](const auto& info) {
-                             return info.param == Host::OwnThread ? "OnHostThread"
-                                                                  : "OnCallingThread";
-                         });
+INSTANTIATE_TEST_SUITE_P(HostWindow, Keys, host::allHostModes(), host::hostModeName);
 
 // Pushes `reports` (report id, key byte), then a press and release of key 6 that marks the end:
 // reports of one device are decoded in order, so once the marker has arrived every report

@@ -183,6 +183,10 @@ bool Host::waitForKeys(size_t count, int timeoutMs) {
         timeoutMs);
 }
 
+std::string hostModeName(const ::testing::TestParamInfo<Host::Mode>& info) {
+    return info.param == Host::OwnThread ? "OnHostThread" : "OnCallingThread";
+}
+
 winsim::HidCollection extraKeyCollection(USHORT inputLength, USHORT outputLength) {
     winsim::HidCollection c;
     c.vendorId = 0x03F0;

@@ -14,6 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "hidkeys.h"
 #include "test_window.h"
 #include "winsim/hid.h"
@@ -124,6 +126,13 @@ class Host {
     std::vector<Key> keys_;
     size_t noticesTaken_ = 0;
 };
+
+// Every host window mode, for tests that run with the host window on each kind of thread, and
+// the names of their instances.
+inline auto allHostModes() {
+    return ::testing::Values(Host::OwnThread, Host::CallingThread);
+}
+std::string hostModeName(const ::testing::TestParamInfo<Host::Mode>& info);
 
 // The keyboard's HID collections. The extra-key collection is the one with usage 1.
 winsim::HidCollection extraKeyCollection(USHORT inputLength = 3, USHORT outputLength = 8);

@@ -21,12 +21,7 @@ using host::removed;
 
 class Lifecycle : public ::testing::TestWithParam<Host::Mode> {};
 
-INSTANTIATE_TEST_SUITE_P(HostWindow, Lifecycle,
-                         ::testing::Values(Host::OwnThread, Host::CallingThread),
-                         [](const auto& info) {
-                             return info.param == Host::OwnThread ? "OnHostThread"
-                                                                  : "OnCallingThread";
-                         });
+INSTANTIATE_TEST_SUITE_P(HostWindow, Lifecycle, host::allHostModes(), host::hostModeName);
 
 TEST_P(Lifecycle, OpenAndCloseReportTheDevicesPresent) {
     Host host(GetParam());
