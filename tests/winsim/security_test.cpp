@@ -164,14 +164,14 @@ TEST(KeySecurity, RegSetKeySecurityNeedsWriteDacAndAWellFormedDescriptor) {
     SECURITY_DESCRIPTOR descriptor = {};
     EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor),
               ERROR_INVALID_SECURITY_DESCR);  // revision 0
-    uint8_t broken[8] = {9, 0, 8, 0, 0, 0, 0, 0};
+    alignas(4) uint8_t broken[8] = {9, 0, 8, 0, 0, 0, 0, 0};
     InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
     SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(broken), FALSE);
     EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor), ERROR_INVALID_ACL);
     EXPECT_FALSE(winsim::keyDacl(HKEY_LOCAL_MACHINE, "Key").present);
 
     // An empty list grants nothing; a descriptor without a DACL grants everything.
-    uint8_t empty[8];
+    alignas(4) uint8_t empty[8];
     InitializeAcl(reinterpret_cast<PACL>(empty), sizeof empty, ACL_REVISION);
     SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<PACL>(empty), FALSE);
     EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
