@@ -1,4 +1,4 @@
-# Compiler settings shared by every target.
+# Compiler settings shared by every target, and the way a deliverable program is built.
 #
 # Warnings are errors on all three builds. Deliverables are plain procedural C++: no exceptions,
 # no RTTI, and on Windows no C++ runtime DLL.
@@ -27,5 +27,23 @@ function(deliverable_settings target)
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
     if(WIN32)
         target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++)
+    endif()
+endfunction()
+
+# add_program(name SOURCES file... [WINDOWS_SOURCES file...] [WINDOWS_LIBRARIES lib...]): a
+# deliverable program. Windows builds make name.exe for the GUI subsystem; the native build makes
+# the whole program, WinMain included, the static library name_program, which the tests run
+# in-process on winsim.
+function(add_program name)
+    cmake_parse_arguments(PROGRAM "" "" "SOURCES;WINDOWS_SOURCES;WINDOWS_LIBRARIES" ${ARGN})
+    if(WIN32)
+        add_executable(${name} WIN32 ${PROGRAM_SOURCES} ${PROGRAM_WINDOWS_SOURCES})
+        target_link_libraries(${name} PRIVATE ${PROGRAM_WINDOWS_LIBRARIES})
+        deliverable_settings(${name})
+    else()
+        add_library(${name}_program STATIC ${PROGRAM_SOURCES})
+        target_include_directories(${name}_program PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+        target_link_libraries(${name}_program PUBLIC winsim)
+        deliverable_settings(${name}_program)
     endif()
 endfunction()

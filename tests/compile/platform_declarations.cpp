@@ -257,3 +257,87 @@ static_assert(ERROR_CANT_RESOLVE_FILENAME == 1921, "errors");
 }
 
 }  // namespace
+
+// ---- Security, tokens, processes, the process heap, message boxes, strings -----------------
+
+namespace {
+
+static_assert(sizeof(SID_IDENTIFIER_AUTHORITY) == 6 && sizeof(SID) == 12, "SID");
+static_assert(sizeof(ACL) == 8 && sizeof(ACE_HEADER) == 4, "ACL");
+static_assert(sizeof(ACCESS_ALLOWED_ACE) == 12, "ACCESS_ALLOWED_ACE");
+static_assert(offsetof(ACCESS_ALLOWED_ACE, SidStart) == 8, "ACCESS_ALLOWED_ACE.SidStart");
+static_assert(sizeof(SECURITY_DESCRIPTOR) == (k64 ? 40 : 20), "SECURITY_DESCRIPTOR");
+static_assert(offsetof(SECURITY_DESCRIPTOR, Dacl) == (k64 ? 32 : 16), "SECURITY_DESCRIPTOR.Dacl");
+static_assert(sizeof(LUID) == 8 && sizeof(LUID_AND_ATTRIBUTES) == 12, "LUID");
+static_assert(sizeof(TOKEN_PRIVILEGES) == 16, "TOKEN_PRIVILEGES");
+static_assert(sizeof(SECURITY_INFORMATION) == 4 && sizeof(SECURITY_DESCRIPTOR_CONTROL) == 2, "");
+
+static_assert(ANYSIZE_ARRAY == 1 && SID_REVISION == 1 && SID_MAX_SUB_AUTHORITIES == 15, "SID");
+static_assert(SECURITY_WORLD_RID == 0 && SECURITY_LOCAL_SYSTEM_RID == 18, "RIDs");
+static_assert(SECURITY_BUILTIN_DOMAIN_RID == 32 && DOMAIN_ALIAS_RID_ADMINS == 544, "RIDs");
+static_assert(DOMAIN_ALIAS_RID_USERS == 545, "RIDs");
+static_assert(ACL_REVISION == 2 && ACL_REVISION_DS == 4, "ACL revisions");
+static_assert(ACCESS_ALLOWED_ACE_TYPE == 0 && ACCESS_DENIED_ACE_TYPE == 1, "ACE types");
+static_assert(OBJECT_INHERIT_ACE == 1 && CONTAINER_INHERIT_ACE == 2, "ACE flags");
+static_assert(NO_PROPAGATE_INHERIT_ACE == 4 && INHERIT_ONLY_ACE == 8, "ACE flags");
+static_assert(SECURITY_DESCRIPTOR_REVISION == 1 && SE_DACL_PRESENT == 4, "descriptors");
+static_assert(SE_OWNER_DEFAULTED == 1 && SE_GROUP_DEFAULTED == 2, "descriptors");
+static_assert(SE_DACL_DEFAULTED == 8 && SE_SACL_PRESENT == 0x10, "descriptors");
+static_assert(SE_SELF_RELATIVE == 0x8000, "descriptors");
+static_assert(OWNER_SECURITY_INFORMATION == 1 && GROUP_SECURITY_INFORMATION == 2, "");
+static_assert(DACL_SECURITY_INFORMATION == 4 && SACL_SECURITY_INFORMATION == 8, "");
+static_assert(SE_PRIVILEGE_ENABLED_BY_DEFAULT == 1 && SE_PRIVILEGE_ENABLED == 2, "privileges");
+static_assert(SE_PRIVILEGE_REMOVED == 4, "privileges");
+static_assert(TOKEN_ASSIGN_PRIMARY == 1 && TOKEN_DUPLICATE == 2 && TOKEN_IMPERSONATE == 4, "");
+static_assert(TOKEN_QUERY == 8 && TOKEN_QUERY_SOURCE == 0x10, "token rights");
+static_assert(TOKEN_ADJUST_PRIVILEGES == 0x20 && TOKEN_ADJUST_GROUPS == 0x40, "token rights");
+static_assert(TOKEN_ADJUST_DEFAULT == 0x80, "token rights");
+static_assert(PROCESS_TERMINATE == 1 && PROCESS_QUERY_INFORMATION == 0x400, "process rights");
+static_assert(HEAP_NO_SERIALIZE == 1 && HEAP_GENERATE_EXCEPTIONS == 4, "heap flags");
+static_assert(HEAP_ZERO_MEMORY == 8, "heap flags");
+static_assert(MB_OK == 0 && MB_OKCANCEL == 1 && MB_ABORTRETRYIGNORE == 2, "message boxes");
+static_assert(MB_YESNOCANCEL == 3 && MB_YESNO == 4 && MB_RETRYCANCEL == 5, "message boxes");
+static_assert(MB_ICONHAND == 0x10 && MB_ICONQUESTION == 0x20, "message boxes");
+static_assert(MB_ICONEXCLAMATION == 0x30 && MB_ICONASTERISK == 0x40, "message boxes");
+static_assert(MB_ICONINFORMATION == 0x40 && MB_TYPEMASK == 0xF, "message boxes");
+static_assert(IDOK == 1 && IDCANCEL == 2 && IDABORT == 3 && IDRETRY == 4, "buttons");
+static_assert(IDIGNORE == 5 && IDYES == 6 && IDNO == 7, "buttons");
+static_assert(ERROR_NOT_ALL_ASSIGNED == 1300 && ERROR_UNKNOWN_REVISION == 1305, "errors");
+static_assert(ERROR_REVISION_MISMATCH == 1306 && ERROR_NO_SUCH_PRIVILEGE == 1313, "errors");
+static_assert(ERROR_INVALID_ACL == 1336 && ERROR_INVALID_SID == 1337, "errors");
+static_assert(ERROR_INVALID_SECURITY_DESCR == 1338, "errors");
+static_assert(ERROR_ALLOTTED_SPACE_EXCEEDED == 1344, "errors");
+
+[[maybe_unused]] void securityAndProcessSignatures() {
+    use<BOOL(WINAPI*)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
+                      DWORD, DWORD, PSID*)>(&AllocateAndInitializeSid);
+    use<DWORD(WINAPI*)(PSID)>(&GetLengthSid);
+    use<PVOID(WINAPI*)(PSID)>(&FreeSid);
+    use<BOOL(WINAPI*)(PACL, DWORD, DWORD)>(&InitializeAcl);
+    use<BOOL(WINAPI*)(PACL, DWORD, DWORD, PSID)>(&AddAccessAllowedAce);
+    use<BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD)>(&InitializeSecurityDescriptor);
+    use<BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL)>(&SetSecurityDescriptorDacl);
+    use<LONG(WINAPI*)(HKEY, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR)>(&RegSetKeySecurity);
+    use<BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD)>(
+        &AdjustTokenPrivileges);
+    use<BOOL(WINAPI*)(LPCSTR, LPCSTR, PLUID)>(&LookupPrivilegeValueA);
+    use<HANDLE(WINAPI*)(void)>(&GetCurrentProcess);
+    use<HANDLE(WINAPI*)(DWORD, BOOL, DWORD)>(&OpenProcess);
+    use<BOOL(WINAPI*)(HANDLE, UINT)>(&TerminateProcess);
+    use<BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE)>(&OpenProcessToken);
+    use<HANDLE(WINAPI*)(void)>(&GetProcessHeap);
+    use<LPVOID(WINAPI*)(HANDLE, DWORD, SIZE_T)>(&HeapAlloc);
+    use<BOOL(WINAPI*)(HANDLE, DWORD, LPVOID)>(&HeapFree);
+    use<int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT)>(&MessageBoxA);
+    use<int(WINAPI*)(LPCSTR)>(&lstrlenA);
+
+    // The authority macros are initialisers, as code uses them.
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    use(nt.Value[5] + world.Value[5]);
+    SECURITY_DESCRIPTOR descriptor = {};
+    descriptor.Control = SE_DACL_PRESENT;
+    use(descriptor);
+}
+
+}  // namespace

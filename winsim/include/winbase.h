@@ -1,10 +1,12 @@
 /* winsim: the kernel32 subset of the simulated Win32 (objects, threads, waits, device I/O,
- * global memory, time). Declared with C linkage and the platform's signatures. */
+ * global memory, time, strings, privilege names). Declared with C linkage and the platform's
+ * signatures. */
 #ifndef WINSIM_WINBASE_H
 #define WINSIM_WINBASE_H
 
 #include <windef.h>
 #include <winerror.h>
+#include <winnt.h>
 
 WINSIM_EXTERN_C_BEGIN
 
@@ -152,6 +154,12 @@ static inline PVOID InterlockedCompareExchangePointer(PVOID volatile* Destinatio
                                 __ATOMIC_SEQ_CST);
     return Comparand;
 }
+
+/* Strings */
+WINSIM_API int WINAPI lstrlenA(LPCSTR lpString);
+
+/* Privilege names; only the local system (NULL or "") is known. */
+WINSIM_API BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 
 /* Global memory */
 WINSIM_API HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes);

@@ -10,6 +10,9 @@
 #include <processenv.h>
 #include <sysinfoapi.h>
 #include <libloaderapi.h>
+#include <heapapi.h>
+#include <processthreadsapi.h>
+#include <securitybaseapi.h>
 #include <winuser.h>
 #include <winreg.h>
 

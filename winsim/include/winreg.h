@@ -66,6 +66,10 @@ WINSIM_API LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, 
                                         LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                                         PFILETIME lpftLastWriteTime);
 
+/* Replaces the parts of the key's security that SecurityInformation names (the DACL here). */
+WINSIM_API LSTATUS WINAPI RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                                            PSECURITY_DESCRIPTOR pSecurityDescriptor);
+
 WINSIM_EXTERN_C_END
 
 #endif /* WINSIM_WINREG_H */

@@ -307,6 +307,7 @@ DWORD WINAPI GetCurrentProcessId(void) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+    if (hObject == currentProcessPseudoHandle()) return TRUE;
     std::shared_ptr<KernelObject> object;
     {
         MachineLock lock;

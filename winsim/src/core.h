@@ -116,6 +116,7 @@ struct SentMessage {
 struct ThreadRecord {
     DWORD id = 0;
     bool started = false;                  // by CreateThread, rather than adopted on first use
+    DWORD processId = 0;                   // a thread of another simulated process; 0: this one
     std::shared_ptr<ThreadObject> object;  // for threads started by CreateThread
 
     // The thread's message queue: sent messages are handled before posted ones.
@@ -149,7 +150,12 @@ void onThreadExit(MachineLock& lock, const std::shared_ptr<ThreadRecord>& thread
 
 // ---- kernel objects ------------------------------------------------------------------------
 
-enum class ObjectKind { Event, Mutex, Thread, Device };
+enum class ObjectKind { Event, Mutex, Thread, Device, Process, Token };
+
+// What GetCurrentProcess returns: it stands for the calling process and is never in the table.
+inline HANDLE currentProcessPseudoHandle() {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+}
 
 struct KernelObject {
     explicit KernelObject(ObjectKind k) : kind(k) {}
@@ -206,6 +212,7 @@ void setEventState(HANDLE handle, bool set);
 int countCriticalSections();
 int countRunningThreads();
 int countGlobalBlocks();
+int countHeapBlocks();
 
 // Waits for any or all of the objects; the platform's rules for WaitForMultipleObjects. With
 // `wakeOnSent`, a message sent to the calling thread also ends the wait, with

@@ -1,6 +1,7 @@
 // What the machine holds, for tests that check nothing was left behind.
 #include "devices_internal.h"
 #include "user_internal.h"
+#include "security_internal.h"
 #include "system_internal.h"
 
 namespace winsim {
@@ -23,6 +24,10 @@ Counters counters() {
     c.criticalSections = detail::countCriticalSections();
     c.registryKeys = detail::countOpenKeys();
     c.fileSearches = detail::countFileSearches();
+    c.processHandles = detail::countHandles(detail::ObjectKind::Process);
+    c.tokenHandles = detail::countHandles(detail::ObjectKind::Token);
+    c.heapBlocks = detail::countHeapBlocks();
+    c.sids = detail::countSids();
     return c;
 }
 

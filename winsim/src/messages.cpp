@@ -112,7 +112,10 @@ LRESULT sendMessageLocked(MachineLock& lock, HWND hwnd, UINT message, WPARAM wPa
         return 0;
     }
     std::shared_ptr<ThreadRecord> self = currentThread();
-    if (window->owner == self) return callWindowProc(lock, window, message, wParam, lParam);
+    // Another simulated process's window runs DefWindowProcA, here on the sender's thread.
+    if (window->owner == self || window->owner->processId != 0) {
+        return callWindowProc(lock, window, message, wParam, lParam);
+    }
 
     auto sent = std::make_shared<SentMessage>();
     sent->hwnd = hwnd;

@@ -1,17 +1,22 @@
 // The registry: three roots, keys with case-insensitive names, values, handles limited by the
 // rights they were opened with, and the two families' rules for deleting keys.
 //
-// NT family: each key carries the rights that its security grants to anyone. Opening (or
-// creating over an existing key) asks for rights within that set and the handle gets exactly
-// what it asked for (MAXIMUM_ALLOWED: the whole set; generic rights mapped to key rights).
-// Querying values needs KEY_QUERY_VALUE on the handle, setting and deleting values
-// KEY_SET_VALUE, enumerating subkeys KEY_ENUMERATE_SUB_KEYS. Creating a subkey is checked
-// against the parent key's security (KEY_CREATE_SUB_KEY), not against the handle it goes
-// through; deleting a key against the key's own security (DELETE). RegDeleteKeyA refuses a key
-// with subkeys (ERROR_ACCESS_DENIED).
+// NT family: each key carries a DACL, and the rights it grants the program's user are the
+// key's set. Opening (or creating over an existing key) asks for rights within that set and
+// the handle gets exactly what it asked for (MAXIMUM_ALLOWED: the whole set; generic rights
+// mapped to key rights). Querying values needs KEY_QUERY_VALUE on the handle, setting and
+// deleting values KEY_SET_VALUE, enumerating subkeys KEY_ENUMERATE_SUB_KEYS, replacing the DACL
+// WRITE_DAC. Creating a subkey is checked against the parent key's DACL (KEY_CREATE_SUB_KEY),
+// not against the handle it goes through; deleting a key against the key's own DACL (DELETE).
+// RegDeleteKeyA refuses a key with subkeys, and a key that the system keeps
+// (ERROR_ACCESS_DENIED).
 //
 // 98/Me family: no security; every handle may do everything; RegDeleteKeyA deletes the key
-// with its whole subtree.
+// with its whole subtree, unless the subtree holds a key that the system keeps;
+// RegSetKeySecurity is not implemented.
+//
+// Subkeys are enumerated by their index in the key's current list, so deleting the subkey at
+// an index moves the ones after it down by one, as on the platform.
 //
 // A deleted key stays alive for the handles open on it, which then fail with ERROR_KEY_DELETED
 // (closing them still works).
@@ -19,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "security_internal.h"
 #include "system_internal.h"
 #include "winsim/registry.h"
 
@@ -39,7 +45,8 @@ struct KeyNode {
     std::weak_ptr<KeyNode> parent;
     std::map<std::string, std::shared_ptr<KeyNode>> subkeys;  // by upper-cased name
     std::map<std::string, ValueRecord> values;                // by upper-cased name
-    ACCESS_MASK granted = KEY_ALL_ACCESS;
+    StoredDacl dacl;                                          // none: everything granted
+    bool keptBySystem = false;
     bool deleted = false;
 };
 
@@ -60,8 +67,15 @@ Registry& registry() {
     return *instance;
 }
 
+const GenericMapping kKeyMapping = {KEY_READ, KEY_WRITE, KEY_EXECUTE, KEY_ALL_ACCESS};
+
 bool securityApplies() {
     return currentFamily() == Family::Nt;
+}
+
+// What the key's DACL grants the program's user.
+ACCESS_MASK keyRights(const KeyNode& key) {
+    return userRights(key.dacl, kKeyMapping);
 }
 
 std::shared_ptr<KeyNode> rootKey(HKEY handle) {
@@ -74,7 +88,7 @@ std::shared_ptr<KeyNode> rootKey(HKEY handle) {
 // The key behind a handle; a predefined root acts as opened with every right it grants.
 LONG openKeyOf(HKEY handle, OpenKey* open) {
     if (std::shared_ptr<KeyNode> root = rootKey(handle)) {
-        *open = {root, root->granted};
+        *open = {root, keyRights(*root)};
         return ERROR_SUCCESS;
     }
     auto it = registry().handles.find(fromHandle(handle));
@@ -100,8 +114,9 @@ LONG grant(const KeyNode& key, REGSAM desired, ACCESS_MASK* access) {
         *access = KEY_ALL_ACCESS;
         return ERROR_SUCCESS;
     }
-    if (desired & MAXIMUM_ALLOWED) wanted |= key.granted;
-    if ((wanted & ~key.granted) != 0 || wanted == 0) return ERROR_ACCESS_DENIED;
+    ACCESS_MASK granted = keyRights(key);
+    if (desired & MAXIMUM_ALLOWED) wanted |= granted;
+    if ((wanted & ~granted) != 0 || wanted == 0) return ERROR_ACCESS_DENIED;
     *access = wanted;
     return ERROR_SUCCESS;
 }
@@ -140,6 +155,14 @@ std::shared_ptr<KeyNode> addSubkey(const std::shared_ptr<KeyNode>& parent,
     key->parent = parent;
     parent->subkeys[toUpper(name)] = key;
     return key;
+}
+
+bool holdsKeptKey(const KeyNode& key) {
+    if (key.keptBySystem) return true;
+    for (const auto& entry : key.subkeys) {
+        if (holdsKeptKey(*entry.second)) return true;
+    }
+    return false;
 }
 
 void markDeleted(KeyNode& key) {
@@ -249,7 +272,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
             key = it->second;
             continue;
         }
-        if (securityApplies() && (key->granted & KEY_CREATE_SUB_KEY) == 0) {
+        if (securityApplies() && (keyRights(*key) & KEY_CREATE_SUB_KEY) == 0) {
             return ERROR_ACCESS_DENIED;
         }
         key = addSubkey(key, name);
@@ -331,7 +354,11 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     std::shared_ptr<KeyNode> parent = key->parent.lock();
     if (!parent) return ERROR_ACCESS_DENIED;  // a root
     if (securityApplies()) {
-        if ((key->granted & DELETE) == 0 || !key->subkeys.empty()) return ERROR_ACCESS_DENIED;
+        if ((keyRights(*key) & DELETE) == 0 || !key->subkeys.empty() || key->keptBySystem) {
+            return ERROR_ACCESS_DENIED;
+        }
+    } else if (holdsKeptKey(*key)) {
+        return ERROR_ACCESS_DENIED;
     }
     parent->subkeys.erase(toUpper(key->name));
     markDeleted(*key);
@@ -364,6 +391,23 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
     return ERROR_SUCCESS;
 }
 
+// Only the DACL is stored; the other parts of a descriptor are passed by.
+LSTATUS WINAPI RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInformation,
+                                 PSECURITY_DESCRIPTOR pSecurityDescriptor) {
+    MachineLock lock;
+    if (!securityApplies()) return ERROR_CALL_NOT_IMPLEMENTED;
+    OpenKey open;
+    LONG status = openKeyOf(hKey, &open);
+    if (status != ERROR_SUCCESS) return status;
+    if ((SecurityInformation & DACL_SECURITY_INFORMATION) == 0) return ERROR_SUCCESS;
+    if (!handleMay(open, WRITE_DAC)) return ERROR_ACCESS_DENIED;
+    StoredDacl dacl;
+    DWORD error = 0;
+    if (!descriptorDacl(pSecurityDescriptor, &dacl, &error)) return static_cast<LONG>(error);
+    open.key->dacl = dacl;
+    return ERROR_SUCCESS;
+}
+
 }  // extern "C"
 
 namespace winsim {
@@ -378,11 +422,30 @@ bool keyExists(HKEY root, const std::string& path) {
     return controlKey(root, path, "keyExists") != nullptr;
 }
 
+static std::shared_ptr<KeyNode> existingKey(HKEY root, const std::string& path, const char* call) {
+    std::shared_ptr<KeyNode> key = controlKey(root, path, call);
+    if (!key) badKey(call, path, "no such key");
+    return key;
+}
+
 void setKeyAccess(HKEY root, const std::string& path, ACCESS_MASK granted) {
+    setKeyDacl(root, path, {{kEveryone, granted}});
+}
+
+void setKeyDacl(HKEY root, const std::string& path, const std::vector<AccessEntry>& entries) {
     detail::MachineLock lock;
-    std::shared_ptr<KeyNode> key = controlKey(root, path, "setKeyAccess");
-    if (!key) badKey("setKeyAccess", path, "no such key");
-    key->granted = granted;
+    existingKey(root, path, "setKeyDacl")->dacl = detail::daclFromEntries(entries);
+}
+
+KeyDacl keyDacl(HKEY root, const std::string& path) {
+    detail::MachineLock lock;
+    const detail::StoredDacl& dacl = existingKey(root, path, "keyDacl")->dacl;
+    return {dacl.present, dacl.bytes, detail::daclEntries(dacl)};
+}
+
+void setKeyKeptBySystem(HKEY root, const std::string& path, bool kept) {
+    detail::MachineLock lock;
+    existingKey(root, path, "setKeyKeptBySystem")->keptBySystem = kept;
 }
 
 void setValue(HKEY root, const std::string& path, const std::string& name, DWORD type,

@@ -46,7 +46,12 @@ std::vector<std::shared_ptr<Window>> liveWindowsNewestFirst();
 // handle. The window's thread calls it.
 void destroyWindowLocked(MachineLock& lock, const std::shared_ptr<Window>& window,
                          bool created = true);
+// The windows of the program under test (not those of other simulated processes).
 int countWindows();
+// A visible top-level window of another simulated process, owned by `owner`: its class is that
+// process's own (registered nowhere here) and its procedure is DefWindowProcA.
+HWND createWindowOfProcess(const std::shared_ptr<ThreadRecord>& owner, const std::string& className,
+                           const std::string& title);
 
 // ---- messages (messages.cpp) ----
 

@@ -33,7 +33,30 @@ std::vector<std::shared_ptr<Window>> liveWindowsNewestFirst() {
 }
 
 int countWindows() {
-    return static_cast<int>(liveWindows().size());
+    int count = 0;
+    for (const auto& entry : liveWindows()) {
+        if (entry.second->owner->processId == 0) ++count;
+    }
+    return count;
+}
+
+HWND createWindowOfProcess(const std::shared_ptr<ThreadRecord>& owner, const std::string& className,
+                           const std::string& title) {
+    auto windowClass = std::make_shared<WindowClass>();
+    windowClass->name = className;
+    windowClass->proc = DefWindowProcA;
+    windowClass->instance = toHandle<HINSTANCE>(0x400000);
+    auto window = std::make_shared<Window>();
+    window->hwnd = toHandle<HWND>(newHandleValue());
+    window->windowClass = windowClass;
+    window->owner = owner;
+    window->proc = DefWindowProcA;
+    window->title = title;
+    window->style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    window->instance = windowClass->instance;
+    liveWindows()[fromHandle(window->hwnd)] = window;
+    ++windowClass->windowCount;
+    return window->hwnd;
 }
 
 void destroyWindowLocked(MachineLock& lock, const std::shared_ptr<Window>& window, bool created) {
@@ -182,7 +205,10 @@ DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
         setError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    if (lpdwProcessId != nullptr) *lpdwProcessId = currentProcessId();
+    if (lpdwProcessId != nullptr) {
+        DWORD processId = window->owner->processId;
+        *lpdwProcessId = processId != 0 ? processId : currentProcessId();
+    }
     return window->owner->id;
 }
 

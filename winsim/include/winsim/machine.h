@@ -23,7 +23,7 @@ struct Counters {
     int threadHandles = 0;
     int deviceHandles = 0;
     int runningThreads = 0;  // started by CreateThread and not yet returned
-    int windows = 0;
+    int windows = 0;         // the windows of the program under test
     int windowClasses = 0;
     int deviceNotifications = 0;
     int deviceInfoSets = 0;
@@ -31,17 +31,23 @@ struct Counters {
     int pendingIo = 0;
     int preparsedData = 0;
     int criticalSections = 0;
-    int registryKeys = 0;  // open key handles (the predefined roots not counted)
-    int fileSearches = 0;  // open FindFirstFileA handles
+    int registryKeys = 0;    // open key handles (the predefined roots not counted)
+    int fileSearches = 0;    // open FindFirstFileA handles
+    int processHandles = 0;  // from OpenProcess (GetCurrentProcess's pseudo-handle not counted)
+    int tokenHandles = 0;
+    int heapBlocks = 0;  // HeapAlloc blocks not yet freed
+    int sids = 0;        // AllocateAndInitializeSid identifiers not yet freed
 
     int kernelHandles() const {
-        return eventHandles + mutexHandles + threadHandles + deviceHandles;
+        return eventHandles + mutexHandles + threadHandles + deviceHandles + processHandles +
+               tokenHandles;
     }
 
     auto fields() const {
         return std::tie(eventHandles, mutexHandles, threadHandles, deviceHandles, runningThreads,
                         windows, windowClasses, deviceNotifications, deviceInfoSets, globalBlocks,
-                        pendingIo, preparsedData, criticalSections, registryKeys, fileSearches);
+                        pendingIo, preparsedData, criticalSections, registryKeys, fileSearches,
+                        processHandles, tokenHandles, heapBlocks, sids);
     }
     bool operator==(const Counters& other) const { return fields() == other.fields(); }
     bool operator!=(const Counters& other) const { return !(*this == other); }
@@ -57,7 +63,9 @@ inline std::ostream& operator<<(std::ostream& out, const Counters& c) {
                << ", device sets " << c.deviceInfoSets << ", global blocks " << c.globalBlocks
                << ", pending I/O " << c.pendingIo << ", preparsed data " << c.preparsedData
                << ", critical sections " << c.criticalSections << ", registry keys "
-               << c.registryKeys << ", file searches " << c.fileSearches << "}";
+               << c.registryKeys << ", file searches " << c.fileSearches << ", process handles "
+               << c.processHandles << ", token handles " << c.tokenHandles << ", heap blocks "
+               << c.heapBlocks << ", SIDs " << c.sids << "}";
 }
 
 // Calls that a test can make fail. Each failure sets the platform's error for that call unless
@@ -74,6 +82,8 @@ enum class Fault {
     SetupDiEnumDeviceInterfaces,
     SetupDiGetDeviceInterfaceDetail,
     CreateMutex,
+    HeapAlloc,
+    AllocateAndInitializeSid,
 };
 
 // The next `count` calls of `fault` fail; `error` 0 keeps the default error of that call.

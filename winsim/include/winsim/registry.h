@@ -5,13 +5,18 @@
 // without regard to letter case and keep the case they were created with; a key name has at
 // most 255 characters. Subkeys are enumerated in the order of their upper-cased names.
 //
-// On the NT family every key carries the rights its security grants to anyone
-// (KEY_ALL_ACCESS unless a test sets less): opening asks for rights within that set, creating a
-// subkey needs KEY_CREATE_SUB_KEY in the parent's set, deleting a key needs DELETE in its own.
-// On the 98/Me family there is no security.
+// On the NT family every key carries a DACL (none at first, which grants everything), checked
+// for the program's user (see winsim/security.h): opening asks for rights within what the DACL
+// grants the user, creating a subkey needs KEY_CREATE_SUB_KEY from the parent's DACL, deleting a
+// key needs DELETE from its own, and RegSetKeySecurity needs a handle opened with WRITE_DAC. A
+// key that the system keeps can't be deleted whatever its DACL (on the 98/Me family, neither can
+// a subtree that holds one). On the 98/Me family there is no security, and RegSetKeySecurity
+// fails with ERROR_CALL_NOT_IMPLEMENTED.
 #pragma once
 
 #include <windows.h>
+
+#include "winsim/security.h"
 
 #include <cstdint>
 #include <string>
@@ -29,8 +34,22 @@ struct RegistryValue {
 // Paths below a root, "Software\Vendor"; missing keys on the way are created.
 WINSIM_API void createKey(HKEY root, const std::string& path);
 WINSIM_API bool keyExists(HKEY root, const std::string& path);
-// The rights the key's security grants (NT family). The key must exist.
+// Gives the key a DACL of one entry that grants `granted` to Everyone. The key must exist.
 WINSIM_API void setKeyAccess(HKEY root, const std::string& path, ACCESS_MASK granted);
+// Gives the key this DACL. The key must exist.
+WINSIM_API void setKeyDacl(HKEY root, const std::string& path,
+                           const std::vector<AccessEntry>& entries);
+
+// A key's DACL as stored: the access list's bytes as written (AclSize of them), and its entries.
+struct KeyDacl {
+    bool present = false;  // false: no DACL, which grants everything
+    Bytes bytes;
+    std::vector<AccessEntry> entries;
+};
+// The DACL of an existing key.
+WINSIM_API KeyDacl keyDacl(HKEY root, const std::string& path);
+// The system keeps the key: RegDeleteKeyA on it fails with ERROR_ACCESS_DENIED.
+WINSIM_API void setKeyKeptBySystem(HKEY root, const std::string& path, bool kept = true);
 
 // Values; the name "" is the key's default value. The key is created when missing.
 WINSIM_API void setValue(HKEY root, const std::string& path, const std::string& name, DWORD type,
