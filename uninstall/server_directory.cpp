@@ -47,6 +47,45 @@ int IsDirectoryBelowDriveRoot(const char* path) {
     return components > 0 ? 1 : 0;
 }
 
+// The path in a form that compares as the platform compares paths: "/" taken as "\", runs of
+// separators as one, no trailing separator, letters in upper case. False when it doesn't fit.
+static bool ComparablePath(const char* path, char* out) {
+    int length = 0;
+    for (const char* c = path; *c != '\0'; ++c) {
+        char ch = isSeparator(*c) ? '\\' : *c;
+        if (ch == '\\' && length > 0 && out[length - 1] == '\\') continue;
+        if (ch >= 'a' && ch <= 'z') ch = (char)(ch - 'a' + 'A');
+        if (length + 1 >= MAX_PATH) return false;
+        out[length++] = ch;
+    }
+    while (length > 0 && out[length - 1] == '\\')
+        --length;
+    out[length] = '\0';
+    return true;
+}
+
+// True when `directory` is `systemPath` or one of the directories above it.
+static bool HoldsSystemPath(const char* directory, const char* systemPath) {
+    char system[MAX_PATH];
+    if (!ComparablePath(systemPath, system)) return false;
+    size_t length = strlen(directory);
+    return strncmp(system, directory, length) == 0 &&
+           (system[length] == '\0' || system[length] == '\\');
+}
+
+// A server registered directly in the Windows or the system directory would take that whole
+// directory with it; those, and every directory above them, are never removed.
+int IsSystemDirectoryOrAbove(const char* path) {
+    char directory[MAX_PATH];
+    if (!ComparablePath(path, directory)) return 1;
+    char systemPath[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(systemPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || HoldsSystemPath(directory, systemPath)) return 1;
+    length = GetSystemDirectoryA(systemPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || HoldsSystemPath(directory, systemPath)) return 1;
+    return 0;
+}
+
 // A failed read leaves the buffer zeroed, so only one more attempt is made and its result
 // needs no test.
 void RemoveServerDirectory(void) {
@@ -56,5 +95,7 @@ void RemoveServerDirectory(void) {
     }
     if (lstrlenA(serverPath) < kShortestServerPath) return;
     CutAtLastSeparator(serverPath);
-    if (IsDirectoryBelowDriveRoot(serverPath)) RemoveDirectoryTree(serverPath);
+    if (IsDirectoryBelowDriveRoot(serverPath) && !IsSystemDirectoryOrAbove(serverPath)) {
+        RemoveDirectoryTree(serverPath);
+    }
 }

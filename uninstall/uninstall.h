@@ -50,6 +50,9 @@ void RemoveServerDirectory(void);
 // Whether `path` is an absolute path on a drive that names a directory below its root: no
 // relative path, no bare drive or root, no component made of dots and spaces only.
 int IsDirectoryBelowDriveRoot(const char* path);
+// 1 when the path names the Windows directory, the system directory, or a directory above either
+// (also when either can't be read, or the path can't be compared).
+int IsSystemDirectoryOrAbove(const char* path);
 
 // The registry entries of the product, in their fixed order.
 void RemoveRegistryEntries(void);

@@ -313,8 +313,14 @@ void registerServer(const std::string& path) {
 
 // Every directory a server path could name, with files; only those of the case may go.
 TEST_P(ServerDirectory, OnlyADirectoryBelowADrivesRootIsRemoved) {
-    const std::vector<std::string> directories = {"C:\\Shell\\Sub", "C:\\Shell", "C:\\ab",
-                                                  "C:\\Current\\kbdshell.dll", "D:\\Data"};
+    const std::vector<std::string> directories = {"C:\\Shell\\Sub",
+                                                  "C:\\Shell",
+                                                  "C:\\ab",
+                                                  "C:\\Current\\kbdshell.dll",
+                                                  "D:\\Data",
+                                                  "C:\\WINNT\\system32\\KbdShell",
+                                                  "C:\\WINNT\\system32",
+                                                  "C:\\WINNT"};
     for (const auto& directory : directories)
         winsim::createFile(directory + "\\file.txt");
     winsim::createFile("C:\\kbdshell.dll");
@@ -367,6 +373,19 @@ INSTANTIATE_TEST_SUITE_P(
         ServerCase{"ParentComponent", [] { registerServer("C:\\Shell\\..\\kbdshell.dll"); }, {}},
         ServerCase{
             "SeparatorsOnlyAfterTheRoot", [] { registerServer("C:\\\\\\kbdshell.dll"); }, {}},
+        // A server registered straight in the system or Windows directory must not take that
+        // directory with it; one in a directory of its own below them may.
+        ServerCase{"ServerInTheSystemDirectory",
+                   [] { registerServer("C:\\WINNT\\system32\\kbdshell.dll"); },
+                   {}},
+        ServerCase{"ServerInTheSystemDirectoryOtherwiseSpelt",
+                   [] { registerServer("c:/winnt//SYSTEM32/kbdshell.dll"); },
+                   {}},
+        ServerCase{
+            "ServerInTheWindowsDirectory", [] { registerServer("C:\\WINNT\\kbdshell.dll"); }, {}},
+        ServerCase{"ServerBelowTheSystemDirectory",
+                   [] { registerServer("C:\\WINNT\\system32\\KbdShell\\kbdshell.dll"); },
+                   {"C:\\WINNT\\system32\\KbdShell"}},
         // 259 bytes without a terminator: the rest of the buffer ends the text.
         ServerCase{"LongestWithoutTerminator",
                    [] {
