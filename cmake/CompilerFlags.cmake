@@ -31,15 +31,16 @@ function(deliverable_settings target)
 endfunction()
 
 # add_program(name SOURCES file... [WINDOWS_SOURCES file...] [WINDOWS_LIBRARIES lib...]): a
-# deliverable program. Windows builds make name.exe for the GUI subsystem; the native build makes
-# the whole program, WinMain included, the static library name_program, which the tests run
-# in-process on winsim.
+# deliverable program. Windows builds make name.exe for the GUI subsystem, installed in bin/;
+# the native build makes the whole program, WinMain included, the static library name_program,
+# which the tests run in-process on winsim.
 function(add_program name)
     cmake_parse_arguments(PROGRAM "" "" "SOURCES;WINDOWS_SOURCES;WINDOWS_LIBRARIES" ${ARGN})
     if(WIN32)
         add_executable(${name} WIN32 ${PROGRAM_SOURCES} ${PROGRAM_WINDOWS_SOURCES})
         target_link_libraries(${name} PRIVATE ${PROGRAM_WINDOWS_LIBRARIES})
         deliverable_settings(${name})
+        install(TARGETS ${name} RUNTIME DESTINATION bin)
     else()
         add_library(${name}_program STATIC ${PROGRAM_SOURCES})
         target_include_directories(${name}_program PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

@@ -1,11 +1,27 @@
-# cmake -DOBJDUMP=... -DBINARY=... -DSUBSYSTEM=n -DALLOWED=a.dll,b.dll [-DREQUIRED=a.dll] -P
-# Fails when the binary's subsystem differs or it imports a DLL outside ALLOWED or lacks one of
-# REQUIRED. DLL names compare without regard to letter case.
+# cmake -DOBJDUMP=... -DBINARY=... -DFORMAT=pei-i386|pei-x86-64 -DSUBSYSTEM=n
+#       -DALLOWED=a.dll,b.dll [-DREQUIRED=a.dll] -P
+# Fails when the binary is not a PE file of FORMAT (PE32 for pei-i386, PE32+ for pei-x86-64), its
+# subsystem differs, or it imports a DLL outside ALLOWED or lacks one of REQUIRED. DLL names
+# compare without regard to letter case.
 cmake_minimum_required(VERSION 3.25)
 
 execute_process(COMMAND ${OBJDUMP} -p ${BINARY} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "${OBJDUMP} -p ${BINARY} failed")
+endif()
+
+string(REGEX MATCH "file format ([^ \t\r\n]+)" formatLine "${dump}")
+if(NOT CMAKE_MATCH_1 STREQUAL FORMAT)
+    message(FATAL_ERROR "${BINARY}: file format '${CMAKE_MATCH_1}', expected ${FORMAT}")
+endif()
+if(FORMAT STREQUAL "pei-i386")
+    set(expectedMagic "010b")
+else()
+    set(expectedMagic "020b")
+endif()
+string(REGEX MATCH "Magic[ \t]+([0-9a-fA-F]+)" magicLine "${dump}")
+if(NOT CMAKE_MATCH_1 STREQUAL expectedMagic)
+    message(FATAL_ERROR "${BINARY}: optional header magic ${CMAKE_MATCH_1}, expected ${expectedMagic}")
 endif()
 
 string(REGEX MATCH "Subsystem[ \t]+([0-9a-fA-F]+)" subsystemLine "${dump}")
