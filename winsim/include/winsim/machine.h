@@ -101,7 +101,7 @@ struct WindowInfo {
     UINT classStyle = 0;
     std::string title;
     DWORD style = 0;
-    DWORD exStyle = 0;
+    DWORD exStyle = 0;  // as passed to CreateWindowExA, before the system adjusts the edges
     int x = 0, y = 0, width = 0, height = 0;
     HWND parent = nullptr;
     HINSTANCE instance = nullptr;
