@@ -246,6 +246,8 @@ void openCloseCycles(HostMode mode) {
     host.clear();
     const DWORD handles = e2e::handleCount();
     const DWORD threads = e2e::threadCount();
+    std::printf("before the cycles: %lu handles, %lu threads\n", handles, threads);
+    CHECK(handles > 0 && threads > 0);  // both counts can be read here
 
     const int kCycles = 200;
     for (int cycle = 0; cycle < kCycles; ++cycle) {
