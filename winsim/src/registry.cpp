@@ -2,7 +2,8 @@
 // rights they were opened with, and the two families' rules for deleting keys.
 //
 // NT family: each key carries a DACL, and the rights it grants the program's user are the
-// key's set. Opening (or creating over an existing key) asks for rights within that set and
+// key's set; a key that the program created through RegCreateKeyExA is the user's own, and its
+// owner always has READ_CONTROL and WRITE_DAC besides, whatever the DACL says. Opening (or creating over an existing key) asks for rights within that set and
 // the handle gets exactly what it asked for (MAXIMUM_ALLOWED: the whole set; generic rights
 // mapped to key rights). Querying values needs KEY_QUERY_VALUE on the handle, setting and
 // deleting values KEY_SET_VALUE, enumerating subkeys KEY_ENUMERATE_SUB_KEYS, replacing the DACL
@@ -47,6 +48,7 @@ struct KeyNode {
     std::map<std::string, ValueRecord> values;                // by upper-cased name
     StoredDacl dacl;                                          // none: everything granted
     bool keptBySystem = false;
+    bool ownedByProgram = false;  // created by RegCreateKeyExA: the user is its owner
     bool deleted = false;
 };
 
@@ -73,9 +75,11 @@ bool securityApplies() {
     return currentFamily() == Family::Nt;
 }
 
-// What the key's DACL grants the program's user.
+// What the key's DACL grants the program's user, with an owner's implied rights on the keys
+// that the program created.
 ACCESS_MASK keyRights(const KeyNode& key) {
-    return userRights(key.dacl, kKeyMapping);
+    ACCESS_MASK owner = key.ownedByProgram ? READ_CONTROL | WRITE_DAC : 0;
+    return userRights(key.dacl, kKeyMapping) | owner;
 }
 
 std::shared_ptr<KeyNode> rootKey(HKEY handle) {
@@ -276,6 +280,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
             return ERROR_ACCESS_DENIED;
         }
         key = addSubkey(key, name);
+        key->ownedByProgram = true;
         disposition = REG_CREATED_NEW_KEY;
     }
     ACCESS_MASK access = 0;
