@@ -1,6 +1,5 @@
-// The small harness of the end-to-end test programs that run under wine64: named cases picked by
-// the first argument, checks that report and count failures, and helpers for processes, files,
-// the registry and windows.
+// Helpers of the end-to-end test programs that run under wine64: processes, files, the registry,
+// windows and the process's own counts. The cases and checks come from case_checks.h.
 #pragma once
 
 #include <windows.h>
@@ -9,19 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "case_checks.h"
+
 namespace e2e {
 
-struct Case {
-    const char* name;
-    std::function<void()> run;
-};
-
-// Runs the case named by argv[1]; the exit code is 0 when every check passed.
-int runCase(int argc, char** argv, const std::vector<Case>& cases);
-
-void fail(const char* file, int line, const std::string& what);
-bool checkEqual(long long actual, long long expected, const char* actualText,
-                const char* expectedText, const char* file, int line);
+using checks::Case;
+using checks::fail;
+using checks::runCase;
 
 // Waits until `done` holds, handling this thread's messages meanwhile; false after `ms`.
 bool waitUntil(const std::function<bool()>& done, DWORD ms);
@@ -62,9 +55,3 @@ DWORD handleCount();
 DWORD threadCount();
 
 }  // namespace e2e
-
-#define CHECK(condition) \
-    ((condition) ? true : (e2e::fail(__FILE__, __LINE__, "CHECK(" #condition ")"), false))
-#define CHECK_EQ(actual, expected)                                                             \
-    e2e::checkEqual(static_cast<long long>(actual), static_cast<long long>(expected), #actual, \
-                    #expected, __FILE__, __LINE__)
