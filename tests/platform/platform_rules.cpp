@@ -16,11 +16,14 @@ extern "C" {
 #include <vector>
 
 #include "case_checks.h"
+#include "file_tree.h"
 #ifndef _WIN32
 #include "winsim/files.h"
 #endif
 
 namespace {
+
+using fixtures::removeFileTree;
 
 // Whether the program runs on Wine. Where Wine departs from Windows, a check says so and holds
 // Wine only to what it can show; everywhere else the same rule holds on winsim and on Wine.
@@ -218,26 +221,6 @@ void registrySecurity() {
 // ---- files ---------------------------------------------------------------------------------
 
 const char kFileBase[] = "C:\\platform-rules";
-
-void removeFileTree(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
-                removeFileTree(path + "\\" + entry.cFileName);
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
 
 // The files a case needs. winsim's CreateFileA opens devices only (the programs create no
 // files), so there its control API makes them and marks one as in use.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "case_checks.h"
+#include "file_tree.h"
 
 namespace e2e {
 
@@ -36,7 +37,9 @@ std::string readFile(const std::string& path);
 // Makes every directory of `path` (a directory) that is missing.
 void makeDirectories(const std::string& path);
 // Removes the tree at `path`, whatever its attributes; nothing when it is missing.
-void removeTree(const std::string& path);
+inline void removeTree(const std::string& path) {
+    fixtures::removeFileTree(path);
+}
 
 // Registry.
 bool keyExists(HKEY root, const std::string& path);
