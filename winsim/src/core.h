@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "winsim/machine.h"
+#include "winsim/probes.h"
 
 namespace winsim::detail {
 
@@ -226,6 +227,12 @@ DWORD waitForObjectLocked(MachineLock& lock, HANDLE handle, DWORD milliseconds);
 
 // True when the next call of `fault` is to fail; `error` receives the error to set.
 bool takeFault(Fault fault, DWORD* error);
+
+// ---- probes (probes.cpp); call with the lock held ----------------------------------------
+
+void probeReadCompleted(DWORD issuer);
+void probeMessagePosted(UINT message, WPARAM wParam, LPARAM lParam);
+CallCounts& callCountsLocked();
 
 // ---- strings -------------------------------------------------------------------------------
 

@@ -76,6 +76,7 @@ BOOL postTo(ThreadRecord& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM
     msg.lParam = lParam;
     hbRelease(&target.posted);
     target.posted.push_back(msg);
+    probeMessagePosted(message, wParam, lParam);
     notifyAll();
     return TRUE;
 }
