@@ -24,11 +24,18 @@ namespace winsim::detail {
 
 namespace {
 
+// A thread blocked in waitForObjectsUntil, with the objects it waits for.
+struct ObjectWaiter {
+    std::condition_variable wake;
+    const std::vector<std::shared_ptr<KernelObject>>* objects;
+};
+
 // Allocated once and never destroyed, so that threads still running at process exit (or the
 // main thread's thread-local destructors) never meet a destroyed machine.
 struct Core {
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable changed;  // every waiter but those in objectWaiters
+    std::vector<ObjectWaiter*> objectWaiters;
     uintptr_t nextHandleValue = 0x100;
     DWORD nextThreadId = 0x104;
     std::map<uintptr_t, std::shared_ptr<KernelObject>> handles;
@@ -125,6 +132,19 @@ void MachineLock::waitUntil(const Deadline& deadline) {
     }
 }
 
+void MachineLock::waitForObjectsUntil(const std::vector<std::shared_ptr<KernelObject>>& objects,
+                                      const Deadline& deadline) {
+    ObjectWaiter waiter{{}, &objects};
+    std::vector<ObjectWaiter*>& waiters = core().objectWaiters;
+    waiters.push_back(&waiter);
+    if (deadline.infinite) {
+        waiter.wake.wait(lock_);
+    } else {
+        waiter.wake.wait_until(lock_, deadline.at);
+    }
+    waiters.erase(std::find(waiters.begin(), waiters.end(), &waiter));
+}
+
 MachineLock::Deadline MachineLock::Deadline::after(DWORD milliseconds) {
     Deadline deadline;
     if (milliseconds != INFINITE) {
@@ -140,6 +160,20 @@ bool MachineLock::Deadline::passed() const {
 
 void notifyAll() {
     core().changed.notify_all();
+    for (ObjectWaiter* waiter : core().objectWaiters)
+        waiter->wake.notify_one();
+}
+
+void notifyObjectsChanged(std::initializer_list<const KernelObject*> objects) {
+    core().changed.notify_all();
+    for (ObjectWaiter* waiter : core().objectWaiters) {
+        bool concerned = false;
+        for (const auto& awaited : *waiter->objects) {
+            for (const KernelObject* object : objects)
+                concerned = concerned || awaited.get() == object;
+        }
+        if (concerned) waiter->wake.notify_one();
+    }
 }
 
 void hbRelease(const void* syncObject) {
@@ -317,7 +351,9 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
             return FALSE;
         }
         object->handleClosed();
-        notifyAll();
+        // Closing an event's handle releases no waiter: the readers of this machine close one
+        // event per read, and a wake-up of every waiting thread for each would be all cost.
+        if (object->kind != ObjectKind::Event) notifyAll();
     }
     return TRUE;
 }

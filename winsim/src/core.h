@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,8 @@
 namespace winsim::detail {
 
 // ---- the machine lock --------------------------------------------------------------------
+
+struct KernelObject;
 
 class MachineLock {
   public:
@@ -47,6 +50,11 @@ class MachineLock {
     struct Deadline;
     void wait();
     void waitUntil(const Deadline& deadline);
+    // Block until notifyAll(), a change of one of `objects` (notifyObjectsChanged), or the
+    // deadline. A wait for kernel objects sleeps on a condition of its own, so that posted
+    // messages and other objects' changes do not wake it.
+    void waitForObjectsUntil(const std::vector<std::shared_ptr<KernelObject>>& objects,
+                             const Deadline& deadline);
 
     struct Deadline {
         bool infinite = true;
@@ -73,7 +81,11 @@ class Unlocked {
     MachineLock& lock_;
 };
 
+// Wakes every waiting thread.
 void notifyAll();
+// Wakes the threads that wait for anything but kernel objects (messages, replies, transfers)
+// and those whose wait for kernel objects includes one of `objects`.
+void notifyObjectsChanged(std::initializer_list<const KernelObject*> objects);
 
 // Happens-before edges that the platform guarantees; call with the lock held.
 void hbRelease(const void* syncObject);

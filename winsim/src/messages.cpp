@@ -77,7 +77,8 @@ BOOL postTo(ThreadRecord& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM
     hbRelease(&target.posted);
     target.posted.push_back(msg);
     probeMessagePosted(message, wParam, lParam);
-    notifyAll();
+    // A posted message ends no wait for kernel objects.
+    notifyObjectsChanged({});
     return TRUE;
 }
 
