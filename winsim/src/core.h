@@ -34,6 +34,8 @@ namespace winsim::detail {
 // ---- the machine lock --------------------------------------------------------------------
 
 struct KernelObject;
+struct ThreadRecord;
+struct ObjectWaiter;
 
 class MachineLock {
   public:
@@ -55,6 +57,8 @@ class MachineLock {
     // messages and other objects' changes do not wake it.
     void waitForObjectsUntil(const std::vector<std::shared_ptr<KernelObject>>& objects,
                              const Deadline& deadline);
+    // Block until notifyAll() or a message posted to `thread` (notifyPosted): GetMessageA's wait.
+    void waitForPosted(const ThreadRecord& thread);
 
     struct Deadline {
         bool infinite = true;
@@ -64,6 +68,7 @@ class MachineLock {
     };
 
   private:
+    void waitAsListed(ObjectWaiter& waiter, const Deadline& deadline);
     std::unique_lock<std::mutex> lock_;
     bool held_ = false;
 };
@@ -83,9 +88,11 @@ class Unlocked {
 
 // Wakes every waiting thread.
 void notifyAll();
-// Wakes the threads that wait for anything but kernel objects (messages, replies, transfers)
-// and those whose wait for kernel objects includes one of `objects`.
+// Wakes the threads that wait for neither kernel objects nor posted messages (replies,
+// transfers) and those whose wait for kernel objects includes one of `objects`.
 void notifyObjectsChanged(std::initializer_list<const KernelObject*> objects);
+// Wakes the thread waiting in GetMessageA for a message posted to `thread`.
+void notifyPosted(const ThreadRecord& thread);
 
 // Happens-before edges that the platform guarantees; call with the lock held.
 void hbRelease(const void* syncObject);
