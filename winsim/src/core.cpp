@@ -126,14 +126,6 @@ void MachineLock::wait() {
     core().changed.wait(lock_);
 }
 
-void MachineLock::waitUntil(const Deadline& deadline) {
-    if (deadline.infinite) {
-        wait();
-    } else {
-        core().changed.wait_until(lock_, deadline.at);
-    }
-}
-
 void MachineLock::waitAsListed(ObjectWaiter& waiter, const Deadline& deadline) {
     std::vector<ObjectWaiter*>& waiters = core().waiters;
     waiters.push_back(&waiter);

@@ -48,10 +48,9 @@ class MachineLock {
     void release();
     void reacquire();
 
-    // Block until notifyAll(), or until the deadline.
+    // Block until notifyAll() or a change that wakes the waits for replies and transfers.
     struct Deadline;
     void wait();
-    void waitUntil(const Deadline& deadline);
     // Block until notifyAll(), a change of one of `objects` (notifyObjectsChanged), or the
     // deadline. A wait for kernel objects sleeps on a condition of its own, so that posted
     // messages and other objects' changes do not wake it.
