@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ googletest libgtest-dev   # native build and tests
     mingw-w64                                       # the two Windows cross builds
     wine64                                          # the 64-bit build's end-to-end tests
+    libbenchmark-dev                                # the benchmarks (tools/bench.sh)
 )
 
 missing=()

@@ -22,13 +22,22 @@ void __tsan_release(void* addr);
 
 namespace winsim::detail {
 
+// A thread blocked in waitForObjectsUntil, with the objects it waits for, or in waitForPosted,
+// with the thread whose posted messages it waits for.
+struct ObjectWaiter {
+    std::condition_variable wake;
+    const std::vector<std::shared_ptr<KernelObject>>* objects;
+    const ThreadRecord* queue;
+};
+
 namespace {
 
 // Allocated once and never destroyed, so that threads still running at process exit (or the
 // main thread's thread-local destructors) never meet a destroyed machine.
 struct Core {
     std::mutex mutex;
-    std::condition_variable changed;
+    std::condition_variable changed;  // every waiter but those in waiters
+    std::vector<ObjectWaiter*> waiters;
     uintptr_t nextHandleValue = 0x100;
     DWORD nextThreadId = 0x104;
     std::map<uintptr_t, std::shared_ptr<KernelObject>> handles;
@@ -117,12 +126,26 @@ void MachineLock::wait() {
     core().changed.wait(lock_);
 }
 
-void MachineLock::waitUntil(const Deadline& deadline) {
+void MachineLock::waitAsListed(ObjectWaiter& waiter, const Deadline& deadline) {
+    std::vector<ObjectWaiter*>& waiters = core().waiters;
+    waiters.push_back(&waiter);
     if (deadline.infinite) {
-        wait();
+        waiter.wake.wait(lock_);
     } else {
-        core().changed.wait_until(lock_, deadline.at);
+        waiter.wake.wait_until(lock_, deadline.at);
     }
+    waiters.erase(std::find(waiters.begin(), waiters.end(), &waiter));
+}
+
+void MachineLock::waitForObjectsUntil(const std::vector<std::shared_ptr<KernelObject>>& objects,
+                                      const Deadline& deadline) {
+    ObjectWaiter waiter{{}, &objects, nullptr};
+    waitAsListed(waiter, deadline);
+}
+
+void MachineLock::waitForPosted(const ThreadRecord& thread) {
+    ObjectWaiter waiter{{}, nullptr, &thread};
+    waitAsListed(waiter, Deadline{});
 }
 
 MachineLock::Deadline MachineLock::Deadline::after(DWORD milliseconds) {
@@ -140,6 +163,27 @@ bool MachineLock::Deadline::passed() const {
 
 void notifyAll() {
     core().changed.notify_all();
+    for (ObjectWaiter* waiter : core().waiters)
+        waiter->wake.notify_one();
+}
+
+void notifyObjectsChanged(std::initializer_list<const KernelObject*> objects) {
+    core().changed.notify_all();
+    for (ObjectWaiter* waiter : core().waiters) {
+        if (waiter->objects == nullptr) continue;
+        bool concerned = false;
+        for (const auto& awaited : *waiter->objects) {
+            for (const KernelObject* object : objects)
+                concerned = concerned || awaited.get() == object;
+        }
+        if (concerned) waiter->wake.notify_one();
+    }
+}
+
+void notifyPosted(const ThreadRecord& thread) {
+    for (ObjectWaiter* waiter : core().waiters) {
+        if (waiter->queue == &thread) waiter->wake.notify_one();
+    }
 }
 
 void hbRelease(const void* syncObject) {
@@ -317,7 +361,9 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
             return FALSE;
         }
         object->handleClosed();
-        notifyAll();
+        // Closing an event's handle releases no waiter: the readers of this machine close one
+        // event per read, and a wake-up of every waiting thread for each would be all cost.
+        if (object->kind != ObjectKind::Event) notifyAll();
     }
     return TRUE;
 }

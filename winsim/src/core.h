@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -26,10 +27,15 @@
 #include <vector>
 
 #include "winsim/machine.h"
+#include "winsim/probes.h"
 
 namespace winsim::detail {
 
 // ---- the machine lock --------------------------------------------------------------------
+
+struct KernelObject;
+struct ThreadRecord;
+struct ObjectWaiter;
 
 class MachineLock {
   public:
@@ -42,10 +48,16 @@ class MachineLock {
     void release();
     void reacquire();
 
-    // Block until notifyAll(), or until the deadline.
+    // Block until notifyAll() or a change that wakes the waits for replies and transfers.
     struct Deadline;
     void wait();
-    void waitUntil(const Deadline& deadline);
+    // Block until notifyAll(), a change of one of `objects` (notifyObjectsChanged), or the
+    // deadline. A wait for kernel objects sleeps on a condition of its own, so that posted
+    // messages and other objects' changes do not wake it.
+    void waitForObjectsUntil(const std::vector<std::shared_ptr<KernelObject>>& objects,
+                             const Deadline& deadline);
+    // Block until notifyAll() or a message posted to `thread` (notifyPosted): GetMessageA's wait.
+    void waitForPosted(const ThreadRecord& thread);
 
     struct Deadline {
         bool infinite = true;
@@ -55,6 +67,7 @@ class MachineLock {
     };
 
   private:
+    void waitAsListed(ObjectWaiter& waiter, const Deadline& deadline);
     std::unique_lock<std::mutex> lock_;
     bool held_ = false;
 };
@@ -72,7 +85,13 @@ class Unlocked {
     MachineLock& lock_;
 };
 
+// Wakes every waiting thread.
 void notifyAll();
+// Wakes the threads that wait for neither kernel objects nor posted messages (replies,
+// transfers) and those whose wait for kernel objects includes one of `objects`.
+void notifyObjectsChanged(std::initializer_list<const KernelObject*> objects);
+// Wakes the thread waiting in GetMessageA for a message posted to `thread`.
+void notifyPosted(const ThreadRecord& thread);
 
 // Happens-before edges that the platform guarantees; call with the lock held.
 void hbRelease(const void* syncObject);
@@ -226,6 +245,12 @@ DWORD waitForObjectLocked(MachineLock& lock, HANDLE handle, DWORD milliseconds);
 
 // True when the next call of `fault` is to fail; `error` receives the error to set.
 bool takeFault(Fault fault, DWORD* error);
+
+// ---- probes (probes.cpp); call with the lock held ----------------------------------------
+
+void probeReadCompleted(DWORD issuer);
+void probeMessagePosted(UINT message, WPARAM wParam, LPARAM lParam);
+CallCounts& callCountsLocked();
 
 // ---- strings -------------------------------------------------------------------------------
 

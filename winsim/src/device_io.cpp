@@ -73,6 +73,7 @@ void complete(const std::shared_ptr<Transfer>& transfer, DWORD error, DWORD byte
               const Bytes* data) {
     if (data != nullptr) {
         memcpy(transfer->buffer, data->data(), std::min<size_t>(data->size(), transfer->length));
+        if (!transfer->write) probeReadCompleted(transfer->issuer);
     }
     transfer->done = true;
     transfer->error = error;
@@ -87,7 +88,9 @@ void complete(const std::shared_ptr<Transfer>& transfer, DWORD error, DWORD byte
     hbRelease(transfer->file.get());
     transfer->file->ioSignalled = true;
     pending().remove(transfer);
-    notifyAll();
+    std::shared_ptr<KernelObject> event =
+        transfer->event != nullptr ? peekHandle(transfer->event) : nullptr;
+    notifyObjectsChanged({event.get(), transfer->file.get()});
 }
 
 void completeWrite(const std::shared_ptr<Transfer>& transfer) {

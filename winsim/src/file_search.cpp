@@ -127,6 +127,7 @@ extern "C" {
 
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData) {
     MachineLock lock;
+    ++callCountsLocked().findFile;
     if (lpFileName == nullptr || lpFindFileData == nullptr) {
         return failSearch(ERROR_INVALID_PARAMETER);
     }
@@ -163,6 +164,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
 
 BOOL WINAPI FindNextFileA(HANDLE hFindFile, LPWIN32_FIND_DATAA lpFindFileData) {
     MachineLock lock;
+    ++callCountsLocked().findFile;
     auto it = searches().find(fromHandle(hFindFile));
     if (it == searches().end()) {
         setError(ERROR_INVALID_HANDLE);

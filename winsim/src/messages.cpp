@@ -76,7 +76,9 @@ BOOL postTo(ThreadRecord& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM
     msg.lParam = lParam;
     hbRelease(&target.posted);
     target.posted.push_back(msg);
-    notifyAll();
+    probeMessagePosted(message, wParam, lParam);
+    // A posted message ends only GetMessageA's wait on the target thread.
+    notifyPosted(target);
     return TRUE;
 }
 
@@ -227,7 +229,7 @@ BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFil
             return lpMsg->message != WM_QUIT;
         }
         if (takeQuit(*self, true, lpMsg)) return FALSE;
-        lock.wait();
+        lock.waitForPosted(*self);
     }
 }
 

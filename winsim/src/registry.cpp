@@ -245,12 +245,14 @@ extern "C" {
 LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired,
                              PHKEY phkResult) {
     MachineLock lock;
+    ++callCountsLocked().regOpenKey;
     return openSubkey(hKey, lpSubKey, samDesired, phkResult);
 }
 
 // With no subkey, the handle passed in is handed back.
 LSTATUS WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     MachineLock lock;
+    ++callCountsLocked().regOpenKey;
     if (phkResult != nullptr && (lpSubKey == nullptr || *lpSubKey == '\0')) {
         OpenKey base;
         LONG status = openKeyOf(hKey, &base);
@@ -349,6 +351,7 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
 // The key named by `lpSubKey` below `hKey` ("" for the key of `hKey` itself).
 LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     MachineLock lock;
+    ++callCountsLocked().regDeleteKey;
     if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
     OpenKey base;
     std::vector<std::string> names;
@@ -374,6 +377,7 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
                              LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                              PFILETIME lpftLastWriteTime) {
     MachineLock lock;
+    ++callCountsLocked().regEnumKeyEx;
     OpenKey open;
     LONG status = openKeyOf(hKey, &open);
     if (status != ERROR_SUCCESS) return status;

@@ -149,7 +149,6 @@ DWORD waitForObjects(MachineLock& lock, DWORD count, const HANDLE* handles, BOOL
                     if (objects[i]->consume(*self)) result = WAIT_ABANDONED_0;
                     hbAcquire(objects[i].get());
                 }
-                notifyAll();
                 return result;
             }
         } else {
@@ -157,13 +156,12 @@ DWORD waitForObjects(MachineLock& lock, DWORD count, const HANDLE* handles, BOOL
                 if (!objects[i]->signalled(*self)) continue;
                 bool abandoned = objects[i]->consume(*self);
                 hbAcquire(objects[i].get());
-                notifyAll();
                 return (abandoned ? WAIT_ABANDONED_0 : WAIT_OBJECT_0) + i;
             }
         }
         if (wakeOnSent && !self->sent.empty()) return WAIT_OBJECT_0 + count;
         if (milliseconds == 0 || deadline.passed()) return WAIT_TIMEOUT;
-        lock.waitUntil(deadline);
+        lock.waitForObjectsUntil(objects, deadline);
     }
 }
 
@@ -199,7 +197,7 @@ BOOL WINAPI SetEvent(HANDLE hEvent) {
     if (!event) return FALSE;
     hbRelease(event.get());
     event->isSet = true;
-    notifyAll();
+    notifyObjectsChanged({event.get()});
     return TRUE;
 }
 
