@@ -73,6 +73,7 @@ void complete(const std::shared_ptr<Transfer>& transfer, DWORD error, DWORD byte
               const Bytes* data) {
     if (data != nullptr) {
         memcpy(transfer->buffer, data->data(), std::min<size_t>(data->size(), transfer->length));
+        transfer->file->device->read.push_back(*data);
     }
     transfer->done = true;
     transfer->error = error;
