@@ -1,6 +1,5 @@
 // The device table: entries from their claim to their release, device ids, and the removal of
 // devices. Every list and every entry's references are changed under tableLock only.
-#include <stdlib.h>
 #include <string.h>
 
 #include "library_state.h"
@@ -49,7 +48,7 @@ static bool claimInterface(DeviceEntry* entry) {
 static void freeEntry(DeviceEntry* entry) {
     if (entry->stopEvent != 0) CloseHandle(entry->stopEvent);
     DeleteCriticalSection(&entry->writeLock);
-    free(entry);
+    heapFree(entry);
 }
 
 // Gives up an entry that never reached the table (claimed, opened or not).

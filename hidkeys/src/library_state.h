@@ -154,9 +154,13 @@ enum AllocationKind { AllocationDetailBlock, AllocationDeviceEntry, AllocationRe
 // Set by tests: returns nonzero to make the allocation fail.
 typedef int (*AllocationHook)(int kind);
 extern AllocationHook allocationHook;
+// The blocks of heapAlloc and heapCalloc not yet given to heapFree.
+extern LONG liveHeapBlocks;
 
 void* heapAlloc(size_t size, AllocationKind kind);
 void* heapCalloc(size_t size, AllocationKind kind);
+// Frees a block of heapAlloc or heapCalloc; null is ignored.
+void heapFree(void* block);
 
 // ---- lifecycle (library_lifecycle.cpp, notify_window.cpp) ------------------------------------
 
