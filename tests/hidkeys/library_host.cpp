@@ -75,6 +75,12 @@ void Library::watchEntryAllocations(std::function<bool()> watcher) {
     setHook(watchEntryAllocation);
 }
 
+long Library::liveHeapBlocks() {
+    auto count = procAddress<long (*)()>(module_, "hidkeysLiveHeapBlocks");
+    EXPECT_NE(count, nullptr);
+    return count != nullptr ? count() : -1;
+}
+
 std::ostream& operator<<(std::ostream& out, const Notice& n) {
     return out << std::hex << "{kind 0x" << n.kind << ", id 0x" << n.deviceId << ", vendor 0x"
                << n.vendorId << ", product 0x" << n.productId << ", reserved 0x" << n.reserved
@@ -118,6 +124,7 @@ LRESULT Host::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (onNotice) onNotice(notices().back());
         return 0;
     }
+    if (message == WM_POWERBROADCAST && onPower) onPower(wParam);
     if (message == keyMessage_) {
         std::lock_guard<std::mutex> lock(mutex_);
         keys_.push_back({wParam, lParam});
@@ -201,26 +208,31 @@ winsim::HidCollection extraKeyCollection(USHORT inputLength, USHORT outputLength
     return c;
 }
 
-winsim::DeviceId attachKeyboard() {
+std::vector<winsim::HidCollection> keyboardCollections() {
     winsim::HidCollection keyboard = extraKeyCollection();
     keyboard.usagePage = 1;
     keyboard.usage = 6;
     keyboard.readWrite = false;  // the system keeps keyboards for itself
     keyboard.interfaceNumber = 0;
     keyboard.collection = 0;
-    winsim::attachHid(keyboard);
-
-    winsim::DeviceId extraKeys = winsim::attachHid(extraKeyCollection());
     winsim::HidCollection systemControl = extraKeyCollection(2, 0);
     systemControl.usagePage = 1;
     systemControl.usage = 0x80;
     systemControl.collection = 2;
-    winsim::attachHid(systemControl);
     winsim::HidCollection vendor = extraKeyCollection(8, 8);
     vendor.usagePage = 0xFF00;
     vendor.usage = 2;
     vendor.collection = 3;
-    winsim::attachHid(vendor);
+    return {extraKeyCollection(), keyboard, systemControl, vendor};
+}
+
+winsim::DeviceId attachKeyboard() {
+    std::vector<winsim::HidCollection> collections = keyboardCollections();
+    // Attached in the order of their paths: the keyboard, then Col01 to Col03.
+    winsim::attachHid(collections[1]);
+    winsim::DeviceId extraKeys = winsim::attachHid(collections[0]);
+    winsim::attachHid(collections[2]);
+    winsim::attachHid(collections[3]);
     return extraKeys;
 }
 
