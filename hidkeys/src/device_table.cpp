@@ -28,19 +28,29 @@ static bool samePath(const char* a, const char* b) {
     }
 }
 
-static bool listHoldsPath(ListLinks* head, const char* path) {
+// Whether an entry of the list holds `path`; with `currentOnly`, only an entry claimed since the
+// table was last emptied counts.
+static bool listHoldsPath(ListLinks* head, const char* path, bool currentOnly) {
     for (ListLinks* at = head->next; at != head; at = at->next) {
-        if (samePath(entryOf(at)->interfacePath, path)) return true;
+        DeviceEntry* entry = entryOf(at);
+        if (currentOnly && entry->claimGeneration != state.tableGeneration) continue;
+        if (samePath(entry->interfacePath, path)) return true;
     }
     return false;
 }
 
-// Puts the entry in the pending list unless its interface is already open or being added.
+// Puts the entry in the pending list unless its interface is already open or being added. An
+// entry claimed before the table was last emptied (a suspend or a close came during its arrival
+// notice) will not be entered and does not hold its interface.
 static bool claimInterface(DeviceEntry* entry) {
     EnterCriticalSection(&state.tableLock);
-    bool available = !listHoldsPath(&state.deviceTable, entry->interfacePath) &&
-                     !listHoldsPath(&state.pendingEntries, entry->interfacePath);
-    if (available) linkAtTail(&state.pendingEntries, entry);
+    bool available = !listHoldsPath(&state.deviceTable, entry->interfacePath, false) &&
+                     !listHoldsPath(&state.pendingEntries, entry->interfacePath, true);
+    if (available) {
+        entry->claimGeneration = state.tableGeneration;
+        entry->claimSuspendCount = state.suspendCount;
+        linkAtTail(&state.pendingEntries, entry);
+    }
     LeaveCriticalSection(&state.tableLock);
     return available;
 }
@@ -92,6 +102,9 @@ static void unregisterHandleNotification(DeviceEntry* entry) {
     entry->handleNotification = 0;
 }
 
+// removeDevice's steps, with the notice when `notify` holds.
+static void takeOut(DeviceEntry* entry, bool notify);
+
 int addDevice(DeviceEntry* entry) {
     entry->handleNotification = 0;
     EnterCriticalSection(&state.tableLock);
@@ -123,7 +136,6 @@ int addDevice(DeviceEntry* entry) {
     EnterCriticalSection(&state.tableLock);
     entry->deviceId = (WORD)state.nextDeviceId;
     ++state.nextDeviceId;
-    LONG generation = state.tableGeneration;
     LeaveCriticalSection(&state.tableLock);
 
     // The notice goes out before the entry is in the table: while the host handles it,
@@ -135,12 +147,14 @@ int addDevice(DeviceEntry* entry) {
     }
 
     EnterCriticalSection(&state.tableLock);
-    bool overtaken = entry->unplugged || state.tableGeneration != generation;
+    bool overtaken = entry->unplugged || state.tableGeneration != entry->claimGeneration;
+    bool suspended = state.suspendCount != entry->claimSuspendCount;
     unlink(entry);
     if (!overtaken) linkAtTail(&state.deviceTable, entry);
     LeaveCriticalSection(&state.tableLock);
-    // The entry was added and goes again at once, as if it had been in the table.
-    if (overtaken) removeDevice(entry);
+    // The entry was added and goes again at once, as if it had been in the table: without a
+    // notice when a suspend came, which takes every device away without one.
+    if (overtaken) takeOut(entry, !suspended && !loadShared(state.quietRemoval));
     return 1;
 }
 
@@ -173,10 +187,14 @@ static void finishRemoval(DeviceEntry* entry, bool readerEnded) {
     LeaveCriticalSection(&state.tableLock);
 }
 
-void removeDevice(DeviceEntry* entry) {
+static void takeOut(DeviceEntry* entry, bool notify) {
     unregisterHandleNotification(entry);
-    if (!loadShared(state.quietRemoval)) sendRemovalNotice(entry);
+    if (notify) sendRemovalNotice(entry);
     finishRemoval(entry, stopReader(entry) != 0);
+}
+
+void removeDevice(DeviceEntry* entry) {
+    takeOut(entry, !loadShared(state.quietRemoval));
 }
 
 void removeUnpluggedDevice(DeviceEntry* entry) {
@@ -184,6 +202,12 @@ void removeUnpluggedDevice(DeviceEntry* entry) {
     unregisterHandleNotification(entry);
     sendRemovalNotice(entry);
     finishRemoval(entry, readerEnded);
+}
+
+void countSuspend() {
+    EnterCriticalSection(&state.tableLock);
+    ++state.suspendCount;
+    LeaveCriticalSection(&state.tableLock);
 }
 
 void removeAllDevices() {
