@@ -585,7 +585,7 @@ void StressRun::run() {
         << (same < keys.size() ? ::testing::PrintToString(keys[same]) : "nothing") << ", expected "
         << (same < expected.size() ? ::testing::PrintToString(expected[same]) : "nothing") << "\n"
         << dump();
-    EXPECT_GT(expected.size(), 4u);
+    EXPECT_GE(expected.size(), 4u);
 
     // Every output report that reached a device is 3, value, zeros.
     for (const Keyboard& k : keyboards_) {
