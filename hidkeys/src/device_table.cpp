@@ -121,6 +121,14 @@ int addDevice(DeviceEntry* entry) {
         discardEntry(entry);
         return 0;
     }
+    // A device unplugged since it was opened sent its handle removal before anyone listened for
+    // it; a query on the handle finds it gone, and the entry goes as if the removal had come now.
+    HIDD_ATTRIBUTES attributes;
+    if (!HidD_GetAttributes(entry->device.deviceHandle, &attributes)) {
+        EnterCriticalSection(&state.tableLock);
+        entry->unplugged = 1;
+        LeaveCriticalSection(&state.tableLock);
+    }
 
     entry->stopEvent = CreateEventA(0, TRUE, FALSE, 0);
     if (entry->stopEvent != 0) {

@@ -113,6 +113,34 @@ TEST(HotPlugBroadcasts, BroadcastsThatNameNoDeviceOfTheTableChangeNothing) {
     library.close();
 }
 
+// A keyboard unplugged after the walk of BUK_Open has opened it but before the library has
+// registered for its handle's removal: no removal broadcast reaches the library, which must not
+// keep the device all the same.
+TEST(HotPlugBroadcasts, AKeyboardUnpluggedWhileBeingOpenedIsNotKept) {
+    Host host;
+    Library library;
+    winsim::DeviceId keyboard = winsim::attachHid(host::extraKeyCollection());
+    winsim::DeviceId second = winsim::attachHid(host::extraKeyCollection());
+    const winsim::Counters idle = winsim::counters();
+    // Report buffers are allocated once an interface is open and known to be the keyboard's.
+    bool unplugged = false;
+    library.watchAllocations(Library::ReportBufferAllocation, [&] {
+        if (!unplugged) winsim::detachHid(keyboard);
+        unplugged = true;
+        return false;
+    });
+    ASSERT_EQ(library.open(host.hwnd()), 3);
+    // Announced and taken out again at once; the walk goes on to the next keyboard.
+    EXPECT_EQ(host.takeNotices(), (std::vector<Notice>{arrived(1), removed(1), arrived(2)}));
+    EXPECT_EQ(winsim::hidStats(keyboard).openHandles, 0);
+    EXPECT_EQ(library.control(1, 1), 0);
+    EXPECT_EQ(library.control(2, 1), 1);
+    library.close();
+    EXPECT_EQ(host.takeNotices(), std::vector<Notice>{removed(2)});
+    EXPECT_EQ(winsim::counters(), idle);
+    winsim::detachHid(second);
+}
+
 // A host whose window procedure causes a second broadcast while it handles a notice that the
 // notification thread sends: the entry of that notice is removed and freed once.
 class Reentrancy : public HotPlug {};

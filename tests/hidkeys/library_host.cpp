@@ -15,11 +15,12 @@ namespace host {
 namespace {
 
 // Set before the hook is installed and kept until the process ends.
-std::function<bool()> entryAllocationWatcher;
+std::function<bool()> allocationWatcher;
+int watchedAllocationKind = 0;
 
-// The library's allocation hook: kind 1 is a device entry.
-int watchEntryAllocation(int kind) {
-    return kind == 1 && entryAllocationWatcher() ? 1 : 0;
+// The library's allocation hook.
+int watchAllocation(int kind) {
+    return kind == watchedAllocationKind && allocationWatcher() ? 1 : 0;
 }
 
 // GetProcAddress's result as the function type it really has.
@@ -67,12 +68,17 @@ void Library::failEntryAllocation(int nth) {
 }
 
 void Library::watchEntryAllocations(std::function<bool()> watcher) {
+    watchAllocations(EntryAllocation, std::move(watcher));
+}
+
+void Library::watchAllocations(int kind, std::function<bool()> watcher) {
     using SetHook = void (*)(int (*)(int));
     auto setHook = procAddress<SetHook>(module_, "hidkeysSetAllocationHook");
     ASSERT_NE(setHook, nullptr);
     setHook(nullptr);
-    entryAllocationWatcher = std::move(watcher);
-    setHook(watchEntryAllocation);
+    allocationWatcher = std::move(watcher);
+    watchedAllocationKind = kind;
+    setHook(watchAllocation);
 }
 
 long Library::liveHeapBlocks() {

@@ -40,6 +40,9 @@ class Library {
     // Calls `watcher` on the allocating thread at each device entry allocation from now on;
     // the allocation fails when it returns true.
     void watchEntryAllocations(std::function<bool()> watcher);
+    // The same for the allocations of one kind.
+    enum AllocationKind { EntryAllocation = 1, ReportBufferAllocation = 2 };
+    void watchAllocations(int kind, std::function<bool()> watcher);
     // The library's heap blocks not yet freed.
     long liveHeapBlocks();
 
