@@ -614,7 +614,9 @@ TEST(Stress, SeededHotPlugPowerKeysAndWrites) {
     const unsigned seed = static_cast<unsigned>(
         environmentNumber("HIDKEYS_STRESS_SEED", static_cast<int>(std::random_device{}())));
     const int events = environmentNumber("HIDKEYS_STRESS_EVENTS", 10000);
-    printf("stress: seed %u, %d events\n", seed, events);
+    // On stderr, unbuffered: a sanitizer that ends the process still leaves the seed behind.
+    fprintf(stderr, "stress: seed %u, %d events (HIDKEYS_STRESS_SEED, HIDKEYS_STRESS_EVENTS)\n",
+            seed, events);
     SCOPED_TRACE("seed " + std::to_string(seed) + " (HIDKEYS_STRESS_SEED)");
     StressRun(seed, events).run();
 }
