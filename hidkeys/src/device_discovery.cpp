@@ -1,6 +1,5 @@
 // The walk over every HID interface present, which enters each extra-key collection of the
 // keyboard in the device table.
-#include <stdlib.h>
 
 #include "library_state.h"
 
@@ -15,7 +14,7 @@ static SP_DEVICE_INTERFACE_DETAIL_DATA_A* interfaceDetail(HDEVINFO set,
     if (detail == 0) return 0;
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
     if (!SetupDiGetDeviceInterfaceDetailA(set, member, detail, required, 0, 0)) {
-        free(detail);
+        heapFree(detail);
         return 0;
     }
     return detail;
@@ -35,7 +34,7 @@ int enumerateDevices() {
             if (detail == 0) continue;
             bool outOfMemory = false;
             DeviceEntry* entry = openDeviceEntry(detail->DevicePath, &outOfMemory);
-            free(detail);
+            heapFree(detail);
             if (outOfMemory) break;
             if (entry != 0 && addDevice(entry) != 1) break;
         }

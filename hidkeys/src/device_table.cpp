@@ -1,6 +1,5 @@
 // The device table: entries from their claim to their release, device ids, and the removal of
 // devices. Every list and every entry's references are changed under tableLock only.
-#include <stdlib.h>
 #include <string.h>
 
 #include "library_state.h"
@@ -29,19 +28,29 @@ static bool samePath(const char* a, const char* b) {
     }
 }
 
-static bool listHoldsPath(ListLinks* head, const char* path) {
+// Whether an entry of the list holds `path`; with `currentOnly`, only an entry claimed since the
+// table was last emptied counts.
+static bool listHoldsPath(ListLinks* head, const char* path, bool currentOnly) {
     for (ListLinks* at = head->next; at != head; at = at->next) {
-        if (samePath(entryOf(at)->interfacePath, path)) return true;
+        DeviceEntry* entry = entryOf(at);
+        if (currentOnly && entry->claimGeneration != state.tableGeneration) continue;
+        if (samePath(entry->interfacePath, path)) return true;
     }
     return false;
 }
 
-// Puts the entry in the pending list unless its interface is already open or being added.
+// Puts the entry in the pending list unless its interface is already open or being added. An
+// entry claimed before the table was last emptied (a suspend or a close came during its arrival
+// notice) will not be entered and does not hold its interface.
 static bool claimInterface(DeviceEntry* entry) {
     EnterCriticalSection(&state.tableLock);
-    bool available = !listHoldsPath(&state.deviceTable, entry->interfacePath) &&
-                     !listHoldsPath(&state.pendingEntries, entry->interfacePath);
-    if (available) linkAtTail(&state.pendingEntries, entry);
+    bool available = !listHoldsPath(&state.deviceTable, entry->interfacePath, false) &&
+                     !listHoldsPath(&state.pendingEntries, entry->interfacePath, true);
+    if (available) {
+        entry->claimGeneration = state.tableGeneration;
+        entry->claimSuspendCount = state.suspendCount;
+        linkAtTail(&state.pendingEntries, entry);
+    }
     LeaveCriticalSection(&state.tableLock);
     return available;
 }
@@ -49,7 +58,7 @@ static bool claimInterface(DeviceEntry* entry) {
 static void freeEntry(DeviceEntry* entry) {
     if (entry->stopEvent != 0) CloseHandle(entry->stopEvent);
     DeleteCriticalSection(&entry->writeLock);
-    free(entry);
+    heapFree(entry);
 }
 
 // Gives up an entry that never reached the table (claimed, opened or not).
@@ -93,6 +102,9 @@ static void unregisterHandleNotification(DeviceEntry* entry) {
     entry->handleNotification = 0;
 }
 
+// removeDevice's steps, with the notice when `notify` holds.
+static void takeOut(DeviceEntry* entry, bool notify);
+
 int addDevice(DeviceEntry* entry) {
     entry->handleNotification = 0;
     EnterCriticalSection(&state.tableLock);
@@ -109,6 +121,14 @@ int addDevice(DeviceEntry* entry) {
         discardEntry(entry);
         return 0;
     }
+    // A device unplugged since it was opened sent its handle removal before anyone listened for
+    // it; a query on the handle finds it gone, and the entry goes as if the removal had come now.
+    HIDD_ATTRIBUTES attributes;
+    if (!HidD_GetAttributes(entry->device.deviceHandle, &attributes)) {
+        EnterCriticalSection(&state.tableLock);
+        entry->unplugged = 1;
+        LeaveCriticalSection(&state.tableLock);
+    }
 
     entry->stopEvent = CreateEventA(0, TRUE, FALSE, 0);
     if (entry->stopEvent != 0) {
@@ -124,7 +144,6 @@ int addDevice(DeviceEntry* entry) {
     EnterCriticalSection(&state.tableLock);
     entry->deviceId = (WORD)state.nextDeviceId;
     ++state.nextDeviceId;
-    LONG generation = state.tableGeneration;
     LeaveCriticalSection(&state.tableLock);
 
     // The notice goes out before the entry is in the table: while the host handles it,
@@ -136,12 +155,14 @@ int addDevice(DeviceEntry* entry) {
     }
 
     EnterCriticalSection(&state.tableLock);
-    bool overtaken = entry->unplugged || state.tableGeneration != generation;
+    bool overtaken = entry->unplugged || state.tableGeneration != entry->claimGeneration;
+    bool suspended = state.suspendCount != entry->claimSuspendCount;
     unlink(entry);
     if (!overtaken) linkAtTail(&state.deviceTable, entry);
     LeaveCriticalSection(&state.tableLock);
-    // The entry was added and goes again at once, as if it had been in the table.
-    if (overtaken) removeDevice(entry);
+    // The entry was added and goes again at once, as if it had been in the table: without a
+    // notice when a suspend came, which takes every device away without one.
+    if (overtaken) takeOut(entry, !suspended && !loadShared(state.quietRemoval));
     return 1;
 }
 
@@ -174,10 +195,14 @@ static void finishRemoval(DeviceEntry* entry, bool readerEnded) {
     LeaveCriticalSection(&state.tableLock);
 }
 
-void removeDevice(DeviceEntry* entry) {
+static void takeOut(DeviceEntry* entry, bool notify) {
     unregisterHandleNotification(entry);
-    if (!loadShared(state.quietRemoval)) sendRemovalNotice(entry);
+    if (notify) sendRemovalNotice(entry);
     finishRemoval(entry, stopReader(entry) != 0);
+}
+
+void removeDevice(DeviceEntry* entry) {
+    takeOut(entry, !loadShared(state.quietRemoval));
 }
 
 void removeUnpluggedDevice(DeviceEntry* entry) {
@@ -185,6 +210,12 @@ void removeUnpluggedDevice(DeviceEntry* entry) {
     unregisterHandleNotification(entry);
     sendRemovalNotice(entry);
     finishRemoval(entry, readerEnded);
+}
+
+void countSuspend() {
+    EnterCriticalSection(&state.tableLock);
+    ++state.suspendCount;
+    LeaveCriticalSection(&state.tableLock);
 }
 
 void removeAllDevices() {

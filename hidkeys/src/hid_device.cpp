@@ -1,6 +1,5 @@
 // Opening one HID interface as the keyboard's extra-key collection, and giving back all that an
 // opened HidDevice holds.
-#include <stdlib.h>
 
 #include "library_state.h"
 
@@ -57,7 +56,7 @@ int releaseHidDevice(HidDevice* device) {
         CloseHandle(device->deviceHandle);
     }
     if (device->preparsedData != 0) HidD_FreePreparsedData(device->preparsedData);
-    free(device->inputReportBuffer);
-    free(device->outputReportBuffer);
+    heapFree(device->inputReportBuffer);
+    heapFree(device->outputReportBuffer);
     return 1;
 }

@@ -12,8 +12,8 @@
 //   2. LibraryState::ioLock    held only while a ReadFile or WriteFile is issued.
 // Taken alone, never while another lock is held and never nesting another:
 //   LibraryState::tableLock    the device table, the pending list, the abandoned list, every
-//                              entry's links, references, watchedHandle and unplugged mark,
-//                              nextDeviceId, tableGeneration;
+//                              entry's links, references, watchedHandle, unplugged mark and
+//                              claim counts, nextDeviceId, tableGeneration, suspendCount;
 //   LibraryState::startLock    the hand-over between openLibrary and a starting notification
 //                              thread (startingThreadId, notifyWindow, the ready signal).
 // No lock is held while a notice is sent, a key message posted, or a thread waited for.
@@ -91,6 +91,11 @@ struct DeviceEntry {
     // Set when the device's handle removal comes while the entry is still being added: addDevice
     // then removes it as soon as its arrival notice is over.
     LONG unplugged;
+    // tableGeneration and suspendCount when the interface was claimed. A claim made before the
+    // table was last emptied no longer holds the interface: the entry is removed once its
+    // arrival notice is over, and a walk after the reset opens the interface afresh.
+    LONG claimGeneration;
+    LONG claimSuspendCount;
     CRITICAL_SECTION writeLock;
     char interfacePath[1];  // the path the device was opened by; the block holds it whole
 };
@@ -127,6 +132,9 @@ struct LibraryState {
     // Counts the times the whole table has been emptied (a suspend, a close). An entry whose
     // arrival notice was out when it happened is removed again instead of being entered.
     LONG tableGeneration;
+    // Counts the suspends. An entry overtaken by one goes without a removal notice, as the
+    // suspend's own removals do.
+    LONG suspendCount;
 
     CRITICAL_SECTION startLock;
     DWORD startingThreadId;  // the notification thread that openLibrary still waits for
@@ -154,9 +162,13 @@ enum AllocationKind { AllocationDetailBlock, AllocationDeviceEntry, AllocationRe
 // Set by tests: returns nonzero to make the allocation fail.
 typedef int (*AllocationHook)(int kind);
 extern AllocationHook allocationHook;
+// The blocks of heapAlloc and heapCalloc not yet given to heapFree.
+extern LONG liveHeapBlocks;
 
 void* heapAlloc(size_t size, AllocationKind kind);
 void* heapCalloc(size_t size, AllocationKind kind);
+// Frees a block of heapAlloc or heapCalloc; null is ignored.
+void heapFree(void* block);
 
 // ---- lifecycle (library_lifecycle.cpp, notify_window.cpp) ------------------------------------
 
@@ -196,6 +208,8 @@ void removeDevice(DeviceEntry* entry);
 // removeDevice for every entry, oldest first. Entries still being added are removed by their
 // addDevice once their arrival notice is over.
 void removeAllDevices();
+// Counts a suspend, before its removeAllDevices.
+void countSuspend();
 // Takes the entry that holds `handle` out of the table; null when none does. An entry still
 // being added is marked unplugged instead.
 DeviceEntry* takeDeviceByHandle(HANDLE handle);

@@ -11,6 +11,7 @@ void clearPowerFlags() {
 static void suspend() {
     // Set first, so that a reader reaching its next read before it is stopped skips it.
     storeShared(state.suspended, (LONG)1);
+    countSuspend();
     if (isLibraryOpen()) {
         storeShared(state.quietRemoval, (LONG)1);
         removeAllDevices();

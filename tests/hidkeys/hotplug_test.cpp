@@ -113,6 +113,34 @@ TEST(HotPlugBroadcasts, BroadcastsThatNameNoDeviceOfTheTableChangeNothing) {
     library.close();
 }
 
+// A keyboard unplugged after the walk of BUK_Open has opened it but before the library has
+// registered for its handle's removal: no removal broadcast reaches the library, which must not
+// keep the device all the same.
+TEST(HotPlugBroadcasts, AKeyboardUnpluggedWhileBeingOpenedIsNotKept) {
+    Host host;
+    Library library;
+    winsim::DeviceId keyboard = winsim::attachHid(host::extraKeyCollection());
+    winsim::DeviceId second = winsim::attachHid(host::extraKeyCollection());
+    const winsim::Counters idle = winsim::counters();
+    // Report buffers are allocated once an interface is open and known to be the keyboard's.
+    bool unplugged = false;
+    library.watchAllocations(Library::ReportBufferAllocation, [&] {
+        if (!unplugged) winsim::detachHid(keyboard);
+        unplugged = true;
+        return false;
+    });
+    ASSERT_EQ(library.open(host.hwnd()), 3);
+    // Announced and taken out again at once; the walk goes on to the next keyboard.
+    EXPECT_EQ(host.takeNotices(), (std::vector<Notice>{arrived(1), removed(1), arrived(2)}));
+    EXPECT_EQ(winsim::hidStats(keyboard).openHandles, 0);
+    EXPECT_EQ(library.control(1, 1), 0);
+    EXPECT_EQ(library.control(2, 1), 1);
+    library.close();
+    EXPECT_EQ(host.takeNotices(), std::vector<Notice>{removed(2)});
+    EXPECT_EQ(winsim::counters(), idle);
+    winsim::detachHid(second);
+}
+
 // A host whose window procedure causes a second broadcast while it handles a notice that the
 // notification thread sends: the entry of that notice is removed and freed once.
 class Reentrancy : public HotPlug {};
@@ -145,16 +173,20 @@ TEST_P(Reentrancy, SuspendDuringARemovalNotice) {
 }
 
 TEST_P(Reentrancy, SuspendOrUnplugDuringAnArrivalNotice) {
+    enum Event { Suspend, SuspendAndResume, Unplug };
     struct Case {
         const char* name;
-        bool unplug;  // otherwise suspend
+        Event event;
         std::vector<Notice> notices;
     };
     const Case cases[] = {
         // The device added during the notice is closed with the rest, without a word.
-        {"suspend", false, {arrived(1)}},
+        {"suspend", Suspend, {arrived(1)}},
+        // The resume finds the device present and enters it again under id 1, quietly as it
+        // enters every device; the id of the notice that was out is not taken back.
+        {"suspend and resume", SuspendAndResume, {arrived(1)}},
         // Its own removal came while it was being added: it goes at once, with a notice.
-        {"unplug", true, {arrived(1), removed(1)}},
+        {"unplug", Unplug, {arrived(1), removed(1)}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -169,20 +201,30 @@ TEST_P(Reentrancy, SuspendOrUnplugDuringAnArrivalNotice) {
         host.takeNotices();
         host.onNotice = [&](const Notice& n) {
             if (!(n == arrived(1))) return;
-            if (c.unplug) {
+            if (c.event == Unplug) {
                 winsim::detachHid(keyboard);
             } else {
                 host::broadcastPower(PBT_APMSUSPEND);
             }
+            if (c.event == SuspendAndResume) host::broadcastPower(PBT_APMRESUMESUSPEND);
         };
         winsim::reattachHid(keyboard);
         host.onNotice = nullptr;
         EXPECT_EQ(host.takeNotices(), c.notices);
+        if (c.event == SuspendAndResume) {
+            EXPECT_EQ(winsim::hidStats(keyboard).openHandles, 1);
+            EXPECT_EQ(library.control(1, 1), 1);
+            library.close();
+            EXPECT_EQ(host.takeNotices(), std::vector<Notice>{removed(1)});
+            winsim::detachHid(keyboard);
+            EXPECT_EQ(winsim::counters(), idle);
+            continue;
+        }
         EXPECT_EQ(winsim::counters().deviceHandles, 0);
         EXPECT_EQ(library.control(1, 1), 0);
         EXPECT_TRUE(support::waitUntil([] { return host::watchedHandles().empty(); }));
 
-        if (!c.unplug) {
+        if (c.event == Suspend) {
             // The resume finds it again, under id 1.
             host::broadcastPower(PBT_APMRESUMESUSPEND);
             EXPECT_EQ(host.takeNotices(), std::vector<Notice>{});

@@ -15,11 +15,12 @@ namespace host {
 namespace {
 
 // Set before the hook is installed and kept until the process ends.
-std::function<bool()> entryAllocationWatcher;
+std::function<bool()> allocationWatcher;
+int watchedAllocationKind = 0;
 
-// The library's allocation hook: kind 1 is a device entry.
-int watchEntryAllocation(int kind) {
-    return kind == 1 && entryAllocationWatcher() ? 1 : 0;
+// The library's allocation hook.
+int watchAllocation(int kind) {
+    return kind == watchedAllocationKind && allocationWatcher() ? 1 : 0;
 }
 
 // GetProcAddress's result as the function type it really has.
@@ -67,12 +68,23 @@ void Library::failEntryAllocation(int nth) {
 }
 
 void Library::watchEntryAllocations(std::function<bool()> watcher) {
+    watchAllocations(EntryAllocation, std::move(watcher));
+}
+
+void Library::watchAllocations(int kind, std::function<bool()> watcher) {
     using SetHook = void (*)(int (*)(int));
     auto setHook = procAddress<SetHook>(module_, "hidkeysSetAllocationHook");
     ASSERT_NE(setHook, nullptr);
     setHook(nullptr);
-    entryAllocationWatcher = std::move(watcher);
-    setHook(watchEntryAllocation);
+    allocationWatcher = std::move(watcher);
+    watchedAllocationKind = kind;
+    setHook(watchAllocation);
+}
+
+long Library::liveHeapBlocks() {
+    auto count = procAddress<long (*)()>(module_, "hidkeysLiveHeapBlocks");
+    EXPECT_NE(count, nullptr);
+    return count != nullptr ? count() : -1;
 }
 
 std::ostream& operator<<(std::ostream& out, const Notice& n) {
@@ -118,6 +130,7 @@ LRESULT Host::handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (onNotice) onNotice(notices().back());
         return 0;
     }
+    if (message == WM_POWERBROADCAST && onPower) onPower(wParam);
     if (message == keyMessage_) {
         std::lock_guard<std::mutex> lock(mutex_);
         keys_.push_back({wParam, lParam});
@@ -201,26 +214,31 @@ winsim::HidCollection extraKeyCollection(USHORT inputLength, USHORT outputLength
     return c;
 }
 
-winsim::DeviceId attachKeyboard() {
+std::vector<winsim::HidCollection> keyboardCollections() {
     winsim::HidCollection keyboard = extraKeyCollection();
     keyboard.usagePage = 1;
     keyboard.usage = 6;
     keyboard.readWrite = false;  // the system keeps keyboards for itself
     keyboard.interfaceNumber = 0;
     keyboard.collection = 0;
-    winsim::attachHid(keyboard);
-
-    winsim::DeviceId extraKeys = winsim::attachHid(extraKeyCollection());
     winsim::HidCollection systemControl = extraKeyCollection(2, 0);
     systemControl.usagePage = 1;
     systemControl.usage = 0x80;
     systemControl.collection = 2;
-    winsim::attachHid(systemControl);
     winsim::HidCollection vendor = extraKeyCollection(8, 8);
     vendor.usagePage = 0xFF00;
     vendor.usage = 2;
     vendor.collection = 3;
-    winsim::attachHid(vendor);
+    return {extraKeyCollection(), keyboard, systemControl, vendor};
+}
+
+winsim::DeviceId attachKeyboard() {
+    std::vector<winsim::HidCollection> collections = keyboardCollections();
+    // Attached in the order of their paths: the keyboard, then Col01 to Col03.
+    winsim::attachHid(collections[1]);
+    winsim::DeviceId extraKeys = winsim::attachHid(collections[0]);
+    winsim::attachHid(collections[2]);
+    winsim::attachHid(collections[3]);
     return extraKeys;
 }
 

@@ -40,6 +40,11 @@ class Library {
     // Calls `watcher` on the allocating thread at each device entry allocation from now on;
     // the allocation fails when it returns true.
     void watchEntryAllocations(std::function<bool()> watcher);
+    // The same for the allocations of one kind.
+    enum AllocationKind { EntryAllocation = 1, ReportBufferAllocation = 2 };
+    void watchAllocations(int kind, std::function<bool()> watcher);
+    // The library's heap blocks not yet freed.
+    long liveHeapBlocks();
 
   private:
     HMODULE module_ = nullptr;
@@ -111,6 +116,9 @@ class Host {
     void pumpFor(int ms);
 
     std::function<void(const Notice&)> onNotice;
+    // Runs when the window receives WM_POWERBROADCAST (after the library's window, which is
+    // newer and so is reached first).
+    std::function<void(WPARAM)> onPower;
 
   private:
     LRESULT handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -136,6 +144,9 @@ std::string hostModeName(const ::testing::TestParamInfo<Host::Mode>& info);
 
 // The keyboard's HID collections. The extra-key collection is the one with usage 1.
 winsim::HidCollection extraKeyCollection(USHORT inputLength = 3, USHORT outputLength = 8);
+// The keyboard's four collections, not attached: the extra-key one first, then the keyboard of
+// interface 0, the system-control and the vendor collection.
+std::vector<winsim::HidCollection> keyboardCollections();
 // Attaches the keyboard's four collections; returns the extra-key one.
 winsim::DeviceId attachKeyboard();
 // An extra-key report: report id, key byte, padding.

@@ -71,9 +71,10 @@ bool alwaysPend = false;
 // Ends a transfer: data into the caller's buffer, status into the OVERLAPPED, event set.
 void complete(const std::shared_ptr<Transfer>& transfer, DWORD error, DWORD bytes,
               const Bytes* data) {
-    if (data != nullptr) {
+    if (data != nullptr) {  // only reads complete with data
         memcpy(transfer->buffer, data->data(), std::min<size_t>(data->size(), transfer->length));
-        if (!transfer->write) probeReadCompleted(transfer->issuer);
+        transfer->file->device->read.push_back(*data);
+        probeReadCompleted(transfer->issuer);
     }
     transfer->done = true;
     transfer->error = error;

@@ -14,6 +14,7 @@ struct HidDeviceRecord {
     HidFaults faults;
     WriteBehaviour writeBehaviour;
     std::vector<Bytes> written;
+    std::vector<Bytes> read;  // the reports that completed a read, in completion order
     int readsIssued = 0;
     int writesIssued = 0;
     std::vector<DWORD> readTimes;

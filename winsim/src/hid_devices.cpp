@@ -266,12 +266,20 @@ std::vector<Bytes> writtenReports(DeviceId id) {
     return findDevice(id)->written;
 }
 
+std::vector<Bytes> reportsRead(DeviceId id) {
+    detail::MachineLock lock;
+    return findDevice(id)->read;
+}
+
 HidStats hidStats(DeviceId id) {
     detail::MachineLock lock;
     std::shared_ptr<HidDeviceRecord> device = findDevice(id);
     HidStats stats;
     stats.attached = device->attached;
-    stats.openHandles = static_cast<int>(openFilesOf(*device).size());
+    for (const auto& file : openFilesOf(*device)) {
+        ++stats.openHandles;
+        stats.queuedReports += static_cast<int>(file->reports.size());
+    }
     stats.pendingReads = countPendingIo(*device, false);
     stats.pendingWrites = countPendingIo(*device, true);
     stats.readsIssued = device->readsIssued;

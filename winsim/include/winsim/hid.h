@@ -56,6 +56,7 @@ struct WriteBehaviour {
 struct HidStats {
     bool attached = false;
     int openHandles = 0;
+    int queuedReports = 0;  // reports waiting in the queues of the open handles, all together
     int pendingReads = 0;
     int pendingWrites = 0;
     int readsIssued = 0;           // ReadFile calls accepted
@@ -91,6 +92,9 @@ WINSIM_API void setWriteBehaviour(DeviceId id, const WriteBehaviour& behaviour);
 WINSIM_API int releaseWrites(DeviceId id);
 // The reports written to the collection, in completion order.
 WINSIM_API std::vector<Bytes> writtenReports(DeviceId id);
+// The input reports that completed a read on any handle of the collection, in completion order
+// (padded to the input report length): what a reader got, whether or not it looked at it.
+WINSIM_API std::vector<Bytes> reportsRead(DeviceId id);
 
 WINSIM_API HidStats hidStats(DeviceId id);
 
