@@ -29,7 +29,9 @@ void CutAtLastSeparator(char* path) {
 
 // A component made of dots and spaces alone names the directory itself, its parent, or (the
 // platform dropping trailing dots and spaces) nothing at all: any of them could lead back to the
-// root, so such a path is refused whole.
+// root, so such a path is refused whole. So is a component that merely ends in a dot or a space:
+// the platform trims it, so "C:\WINNT." reaches the Windows directory under another spelling,
+// and the same name can reach different entries as the last component and inside a path.
 int IsDirectoryBelowDriveRoot(const char* path) {
     char drive = path[0];
     bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
@@ -39,7 +41,7 @@ int IsDirectoryBelowDriveRoot(const char* path) {
     while (*part != '\0') {
         size_t length = strcspn(part, "\\/");
         if (length > 0) {
-            if (strspn(part, ". ") >= length) return 0;
+            if (part[length - 1] == '.' || part[length - 1] == ' ') return 0;
             ++components;
         }
         part += part[length] == '\0' ? length : length + 1;

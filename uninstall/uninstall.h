@@ -48,7 +48,8 @@ int ReadRegistryString(HKEY root, const char* subKey, const char* valueName, cha
 void RemoveServerDirectory(void);
 
 // Whether `path` is an absolute path on a drive that names a directory below its root: no
-// relative path, no bare drive or root, no component made of dots and spaces only.
+// relative path, no bare drive or root, no component that ends in a dot or a space (those made
+// of dots and spaces only among them), which the platform would trim.
 int IsDirectoryBelowDriveRoot(const char* path);
 // 1 when the path names the Windows directory, the system directory, or a directory above either
 // (also when either can't be read, or the path can't be compared).
