@@ -1,7 +1,13 @@
-// Native build only: the entry point through which tests install their allocation hook. The
-// shipped library has no such export.
+// Native build only: the entry points through which tests install their allocation hook and
+// hand the reader's decoding a report of their own. The shipped library has no such exports.
 #include "library_state.h"
 
 extern "C" HIDKEYS_EXPORT void hidkeysSetAllocationHook(AllocationHook hook) {
     storeShared(allocationHook, hook);
+}
+
+// The decoding step of a reader, on a report that a test (or a fuzz target) made: key messages
+// go to the window and message number given to BUK_Open, as a reader's do.
+extern "C" HIDKEYS_EXPORT void hidkeysDecodeKeyReport(const BYTE* report, DWORD length) {
+    decodeKeyReport(report, length);
 }
