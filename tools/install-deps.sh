@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ googletest libgtest-dev   # native build and tests
     mingw-w64                                       # the two Windows cross builds
+    clang libclang-rt-14-dev                        # the fuzz targets (libFuzzer)
 )
 
 missing=()
