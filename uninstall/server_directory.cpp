@@ -88,8 +88,30 @@ int IsSystemDirectoryOrAbove(const char* path) {
     return 0;
 }
 
+// Whether a directory above the last component of `path` (a path below a drive's root, shorter
+// than MAX_PATH) is a junction or a mount point. Through one, any directory, the Windows and the
+// system directory among them, can be named in a way that no comparison of the text sees.
+static bool LiesBelowALink(const char* path) {
+    char prefix[MAX_PATH];
+    size_t length = strlen(path);
+    if (length >= MAX_PATH) return true;
+    memcpy(prefix, path, length + 1);
+    for (int i = 3; prefix[i] != '\0'; ++i) {
+        if (!isSeparator(path[i]) || isSeparator(path[i - 1])) continue;
+        prefix[i] = '\0';
+        DWORD attributes = GetFileAttributesA(prefix);
+        prefix[i] = path[i];
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A failed read leaves the buffer zeroed, so only one more attempt is made and its result
-// needs no test.
+// needs no test. The directory itself may be a link: RemoveDirectoryTree then removes the link
+// alone.
 void RemoveServerDirectory(void) {
     char serverPath[MAX_PATH];
     if (!ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, "", serverPath, MAX_PATH)) {
@@ -97,7 +119,8 @@ void RemoveServerDirectory(void) {
     }
     if (lstrlenA(serverPath) < kShortestServerPath) return;
     CutAtLastSeparator(serverPath);
-    if (IsDirectoryBelowDriveRoot(serverPath) && !IsSystemDirectoryOrAbove(serverPath)) {
+    if (IsDirectoryBelowDriveRoot(serverPath) && !IsSystemDirectoryOrAbove(serverPath) &&
+        !LiesBelowALink(serverPath)) {
         RemoveDirectoryTree(serverPath);
     }
 }

@@ -44,7 +44,8 @@ int ReadRegistryString(HKEY root, const char* subKey, const char* valueName, cha
                        DWORD size);
 
 // The directory of the shell extension's server, from its registration: removed when the
-// registered path names a directory below a drive's root.
+// registered path names a directory below a drive's root, other than the Windows or system
+// directory or one above them, and no directory above it is a junction or mount point.
 void RemoveServerDirectory(void);
 
 // Whether `path` is an absolute path on a drive that names a directory below its root: no

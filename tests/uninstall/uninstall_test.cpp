@@ -390,6 +390,13 @@ INSTANTIATE_TEST_SUITE_P(
         ServerCase{"ServerInTheSystemDirectorySpeltWithATrailingSpace",
                    [] { registerServer("C:\\WINNT\\system32 \\kbdshell.dll"); },
                    {}},
+        // Through a junction above it, the system directory goes by another name.
+        ServerCase{"ServerBelowAJunctionToTheWindowsDirectory",
+                   [] {
+                       winsim::createJunction("C:\\Link", "C:\\WINNT");
+                       registerServer("C:\\Link\\system32\\kbdshell.dll");
+                   },
+                   {}},
         ServerCase{"ServerBelowTheSystemDirectory",
                    [] { registerServer("C:\\WINNT\\system32\\KbdShell\\kbdshell.dll"); },
                    {"C:\\WINNT\\system32\\KbdShell"}},
