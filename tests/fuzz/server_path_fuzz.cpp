@@ -6,9 +6,11 @@
 // IsDirectoryBelowDriveRoot and IsSystemDirectoryOrAbove must not read past it. Then the whole
 // step, RemoveServerDirectory, on a disk where the Windows and system directories, the drive's
 // root and a directory beside the server hold marked entries, where the directory that the
-// value names exists (with a file in it) and may be a junction to the Windows directory.
+// value names exists (with a file in it) and may be, or lie below, a junction to the Windows
+// directory.
 // Checked: nothing changes but the directory that the value names once its last component is
-// cut, and that only when the rules allow it: an absolute path on a drive, below its root, no
+// cut (where it really is, through a junction), and that only when the rules allow it for both
+// its names: an absolute path on a drive, below its root, no
 // component of dots and spaces only, not the Windows or system directory or one above them.
 #include <windows.h>
 
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "fuzz_support.h"
 #include "uninstall.h"
@@ -71,7 +74,7 @@ bool controlForm(const std::string& path, std::string* out) {
             ++end;
         std::string part = path.substr(start, end - start);
         if (!part.empty()) {
-            if (part == "." || part == "..") return false;
+            if (part == "." || part == ".." || part.size() > 255) return false;
             for (unsigned char c : part) {
                 if (c < 32 || strchr("<>:\"|*?", c) != nullptr) return false;
             }
@@ -109,7 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The value: absent, or of some type and of every length up to past the buffer.
     bool present = input.below(8) != 0;
     DWORD type = kTypes[input.below(6)];
-    bool junction = input.below(4) == 0;
+    // 0: the directory itself is a junction to the Windows directory; 2: a directory above it
+    // is (the next byte says which); anything else: no junction.
+    size_t link = input.below(8);
+    size_t linkDepth = link == 2 ? input.byte() : 0;
     winsim::Bytes value;
     size_t length = input.below(4) == 0 ? 250 + input.below(20) : SIZE_MAX;
     while (!input.empty() && value.size() < length)
@@ -128,21 +134,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         winsim::createFile(file, marked);
     }
 
-    // The directory the value names, made where the disk can hold it.
+    // The directory the value names, made where the disk can hold it, and where it really is
+    // when a junction above it leads elsewhere.
     std::string named;
+    std::string real;
     std::string directory = directoryOf(value, present);
     if (controlForm(directory, &named) && toupper(named[0]) == 'C' && !winsim::pathExists(named)) {
-        if (junction) {
+        real = named;
+        std::vector<size_t> above;
+        for (size_t at = named.find('\\', 3); at != std::string::npos;
+             at = named.find('\\', at + 1))
+            above.push_back(at);
+        if (link == 0) {
             winsim::createJunction(named, windows);
-        } else {
-            winsim::createFile(named + "\\server.dll", marked);
+        } else if (link == 2 && !above.empty()) {
+            std::string linkPath = named.substr(0, above[linkDepth % above.size()]);
+            if (!winsim::pathExists(linkPath)) {
+                winsim::createJunction(linkPath, windows);
+                real = windows + named.substr(linkPath.size());
+            }
         }
+        if (link != 0) winsim::createFile(real + "\\server.dll", marked);
     }
 
     std::map<std::string, DWORD> before = fuzz::snapshotDisk();
     RemoveServerDirectory();
     std::map<std::string, DWORD> after = fuzz::snapshotDisk();
-    fuzz::checkUnchangedOutside(before, after,
-                                mayRemove(named, windows, system) ? named : std::string());
+    bool allowed = mayRemove(named, windows, system) && mayRemove(real, windows, system);
+    fuzz::checkUnchangedOutside(before, after, allowed ? real : std::string());
     return 0;
 }
