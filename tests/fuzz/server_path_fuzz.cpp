@@ -101,6 +101,17 @@ bool mayRemove(const std::string& path, const std::string& windows, const std::s
     return true;
 }
 
+// Whether a directory of `path` (in the control API's form) is a file: nothing can be made there.
+bool belowAFile(const std::string& path) {
+    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+        DWORD attributes = winsim::fileAttributes(path.substr(0, at));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -139,8 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string named;
     std::string real;
     std::string directory = directoryOf(value, present);
-    if (controlForm(directory, &named) && toupper(named[0]) == 'C' && !winsim::pathExists(named)) {
-        real = named;
+    if (controlForm(directory, &named)) real = named;
+    if (!real.empty() && toupper(named[0]) == 'C' && !winsim::pathExists(named) &&
+        !belowAFile(named)) {
         std::vector<size_t> above;
         for (size_t at = named.find('\\', 3); at != std::string::npos;
              at = named.find('\\', at + 1))
@@ -162,5 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::map<std::string, DWORD> after = fuzz::snapshotDisk();
     bool allowed = mayRemove(named, windows, system) && mayRemove(real, windows, system);
     fuzz::checkUnchangedOutside(before, after, allowed ? real : std::string());
+    // Given back now, so that the run frees what it allocated and libFuzzer sees no leak.
+    winsim::resetDisk();
+    winsim::resetRegistry();
     return 0;
 }
