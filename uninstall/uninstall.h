@@ -76,6 +76,7 @@ int GrantAdministratorsFullAccess(HKEY key);
 
 // Deletes the directory `path` (no trailing separator) with every file and sub-directory in it,
 // clearing attributes first. Sub-directories whose names begin with "." are left, with their
-// parents. A junction or mount point is never entered: the link alone is removed. Returns 1
-// when the directory itself was removed.
+// parents, and so are entries whose names end in a dot or a space (no path reaches them). A
+// junction or mount point is never entered: the link alone is removed. Returns 1 when the directory
+// itself was removed.
 int RemoveDirectoryTree(const char* path);
