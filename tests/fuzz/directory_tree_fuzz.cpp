@@ -174,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string parent = depth == 0 ? "C:\\Product" : directoryOfLength(depth);
     // Callers name the target as the API reads it: not with a trailing dot or space.
     std::string name = input.flag() ? "App" : makeName(input);
-    if (endsTrimmed(name)) name += "x";
+    if (endsTrimmed(name)) name.back() = 'x';
     Tree tree;
     tree.target = parent + "\\" + name;
     makeCanary(parent, name);
