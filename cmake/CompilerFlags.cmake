@@ -10,16 +10,22 @@ set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 
 add_compile_options(-Wall -Wextra -Werror)
 
-# SANITIZE selects the native sanitizer build: "address" (ASan + UBSan) or "thread" (TSan).
-set(SANITIZE "" CACHE STRING "native sanitizer build: address or thread")
+# SANITIZE selects the native sanitizer build: "address" (ASan + UBSan), "thread" (TSan) or
+# "fuzzer" (clang only: everything instrumented for libFuzzer, with ASan + UBSan; the fuzz
+# targets link libFuzzer's driver, see tests/fuzz).
+set(SANITIZE "" CACHE STRING "native sanitizer build: address, thread or fuzzer")
 if(SANITIZE STREQUAL "address")
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 elseif(SANITIZE STREQUAL "thread")
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
+elseif(SANITIZE STREQUAL "fuzzer")
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
 elseif(NOT SANITIZE STREQUAL "")
-    message(FATAL_ERROR "SANITIZE must be empty, address or thread")
+    message(FATAL_ERROR "SANITIZE must be empty, address, thread or fuzzer")
 endif()
 
 # deliverable_settings(target): the language rules that apply to the shipped code.

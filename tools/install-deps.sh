@@ -7,6 +7,7 @@ packages=(
     mingw-w64                                       # the two Windows cross builds
     wine64                                          # the 64-bit build's end-to-end tests
     libbenchmark-dev                                # the benchmarks (tools/bench.sh)
+    clang libclang-rt-14-dev                        # the fuzz targets (libFuzzer)
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // Removal of a directory tree.
 #include <windows.h>
+#include <string.h>
 
 #include "uninstall.h"
 
@@ -12,11 +13,21 @@ bool isLink(DWORD attributes) {
            (attributes & kLinkAttributes) == kLinkAttributes;
 }
 
-// One entry of a directory being removed. An entry whose path would not fit stays.
+// Whether a path can't name the entry: the platform trims a trailing dot or space from a
+// path's components, so "dir\name." reaches "dir\name", and " ." in the middle of a path reaches
+// " ", which may be a junction. Such names only come from native paths.
+bool isTrimmedName(const char* name) {
+    size_t length = strlen(name);
+    return length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ');
+}
+
+// One entry of a directory being removed. An entry whose path would not fit stays, and so does
+// one whose name no path reaches.
 void RemoveEntry(const char* directory, const WIN32_FIND_DATAA& entry) {
     bool isDirectory = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     // ".", ".." and every sub-directory whose name begins with a dot.
     if (isDirectory && entry.cFileName[0] == '.') return;
+    if (isTrimmedName(entry.cFileName)) return;
     char childPath[MAX_PATH];
     if (!ComposeChildPath(childPath, directory, entry.cFileName)) return;
     if (isLink(entry.dwFileAttributes)) {

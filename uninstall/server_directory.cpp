@@ -29,7 +29,9 @@ void CutAtLastSeparator(char* path) {
 
 // A component made of dots and spaces alone names the directory itself, its parent, or (the
 // platform dropping trailing dots and spaces) nothing at all: any of them could lead back to the
-// root, so such a path is refused whole.
+// root, so such a path is refused whole. So is a component that merely ends in a dot or a space:
+// the platform trims it, so "C:\WINNT." reaches the Windows directory under another spelling,
+// and the same name can reach different entries as the last component and inside a path.
 int IsDirectoryBelowDriveRoot(const char* path) {
     char drive = path[0];
     bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
@@ -39,7 +41,7 @@ int IsDirectoryBelowDriveRoot(const char* path) {
     while (*part != '\0') {
         size_t length = strcspn(part, "\\/");
         if (length > 0) {
-            if (strspn(part, ". ") >= length) return 0;
+            if (part[length - 1] == '.' || part[length - 1] == ' ') return 0;
             ++components;
         }
         part += part[length] == '\0' ? length : length + 1;
@@ -86,8 +88,30 @@ int IsSystemDirectoryOrAbove(const char* path) {
     return 0;
 }
 
+// Whether a directory above the last component of `path` (a path below a drive's root, shorter
+// than MAX_PATH) is a junction or a mount point. Through one, any directory, the Windows and the
+// system directory among them, can be named in a way that no comparison of the text sees.
+static bool LiesBelowALink(const char* path) {
+    char prefix[MAX_PATH];
+    size_t length = strlen(path);
+    if (length >= MAX_PATH) return true;
+    memcpy(prefix, path, length + 1);
+    for (int i = 3; prefix[i] != '\0'; ++i) {
+        if (!isSeparator(path[i]) || isSeparator(path[i - 1])) continue;
+        prefix[i] = '\0';
+        DWORD attributes = GetFileAttributesA(prefix);
+        prefix[i] = path[i];
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // A failed read leaves the buffer zeroed, so only one more attempt is made and its result
-// needs no test.
+// needs no test. The directory itself may be a link: RemoveDirectoryTree then removes the link
+// alone.
 void RemoveServerDirectory(void) {
     char serverPath[MAX_PATH];
     if (!ReadRegistryString(HKEY_CLASSES_ROOT, kServerKey, "", serverPath, MAX_PATH)) {
@@ -95,7 +119,8 @@ void RemoveServerDirectory(void) {
     }
     if (lstrlenA(serverPath) < kShortestServerPath) return;
     CutAtLastSeparator(serverPath);
-    if (IsDirectoryBelowDriveRoot(serverPath) && !IsSystemDirectoryOrAbove(serverPath)) {
+    if (IsDirectoryBelowDriveRoot(serverPath) && !IsSystemDirectoryOrAbove(serverPath) &&
+        !LiesBelowALink(serverPath)) {
         RemoveDirectoryTree(serverPath);
     }
 }

@@ -44,11 +44,13 @@ int ReadRegistryString(HKEY root, const char* subKey, const char* valueName, cha
                        DWORD size);
 
 // The directory of the shell extension's server, from its registration: removed when the
-// registered path names a directory below a drive's root.
+// registered path names a directory below a drive's root, other than the Windows or system
+// directory or one above them, and no directory above it is a junction or mount point.
 void RemoveServerDirectory(void);
 
 // Whether `path` is an absolute path on a drive that names a directory below its root: no
-// relative path, no bare drive or root, no component made of dots and spaces only.
+// relative path, no bare drive or root, no component that ends in a dot or a space (those made
+// of dots and spaces only among them), which the platform would trim.
 int IsDirectoryBelowDriveRoot(const char* path);
 // 1 when the path names the Windows directory, the system directory, or a directory above either
 // (also when either can't be read, or the path can't be compared).
@@ -74,6 +76,7 @@ int GrantAdministratorsFullAccess(HKEY key);
 
 // Deletes the directory `path` (no trailing separator) with every file and sub-directory in it,
 // clearing attributes first. Sub-directories whose names begin with "." are left, with their
-// parents. A junction or mount point is never entered: the link alone is removed. Returns 1
-// when the directory itself was removed.
+// parents, and so are entries whose names end in a dot or a space (no path reaches them). A
+// junction or mount point is never entered: the link alone is removed. Returns 1 when the directory
+// itself was removed.
 int RemoveDirectoryTree(const char* path);

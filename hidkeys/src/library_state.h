@@ -231,6 +231,7 @@ extern const WORD keyCodeTable[6];
 DWORD WINAPI readerThread(LPVOID parameter);
 // One read; returns 0 when the reader was told to stop during it.
 int readKeyReport(DeviceEntry* entry);
-void decodeKeyReport(const BYTE* report);
+// Decodes one input report of `length` bytes; posts at most one key message.
+void decodeKeyReport(const BYTE* report, DWORD length);
 // 1 when the reader has ended (or there was none); 0 when it did not end within `timeout`.
 int stopReader(DeviceEntry* entry, DWORD timeout = ReaderStopTimeout);

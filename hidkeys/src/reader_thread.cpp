@@ -11,8 +11,9 @@ static void postKeyMessage(LONG wParam, LPARAM lParam) {
                  lParam);
 }
 
-void decodeKeyReport(const BYTE* report) {
-    if (report[0] != 2 && report[0] != 3) return;
+// Looks at the report id and the key byte only; a report too short to hold both is ignored.
+void decodeKeyReport(const BYTE* report, DWORD length) {
+    if (length < 2 || (report[0] != 2 && report[0] != 3)) return;
     // The key byte widens with its sign: 0xE2 becomes 0xFFE2.
     WORD code = (WORD)(SHORT)(signed char)report[1];
     for (int i = 0; i < 6; ++i) {
@@ -59,7 +60,7 @@ int readKeyReport(DeviceEntry* entry) {
         read = read && keepReading;
     }
     CloseHandle(event);
-    if (read) decodeKeyReport(device->inputReportBuffer);
+    if (read) decodeKeyReport(device->inputReportBuffer, device->caps.InputReportByteLength);
     return keepReading;
 }
 

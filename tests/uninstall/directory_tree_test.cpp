@@ -130,6 +130,23 @@ TEST(DirectoryTree, AJunctionLosesOnlyItsLinkAndItsTargetStaysWhole) {
         EXPECT_EQ(winsim::fileAttributes(path), static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }
 
+// The platform trims a trailing dot or space from a path's components: " ." inside a path
+// reaches " ", here a junction, and "name." reaches "name". Entries with such names stay.
+TEST(DirectoryTree, ANameThatThePlatformTrimsLeadsNowhere) {
+    winsim::createFile("C:\\Canary\\keep.txt", FILE_ATTRIBUTE_READONLY);
+    winsim::createFile("C:\\Tree\\ .\\inner.txt");
+    winsim::createJunction("C:\\Tree\\ ", "C:\\Canary");
+    winsim::createFile("C:\\Tree\\name.");
+    winsim::createFile("C:\\Tree\\name");
+    winsim::createFile("C:\\Tree\\z.txt");
+
+    EXPECT_EQ(RemoveDirectoryTree("C:\\Tree"), 0);
+    EXPECT_EQ(winsim::fileAttributes("C:\\Canary\\keep.txt"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(winsim::directoryEntries("C:\\Tree"), (std::vector<std::string>{" ", " .", "name."}));
+    EXPECT_EQ(winsim::directoryEntries("C:\\Tree\\ ."), std::vector<std::string>{"inner.txt"});
+}
+
 TEST(DirectoryTree, APathThatIsNotADirectoryIsLeftAlone) {
     winsim::createFile("C:\\Data\\server.dll", FILE_ATTRIBUTE_READONLY);
     winsim::createDirectory("C:\\Data\\Empty");

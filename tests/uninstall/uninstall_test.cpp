@@ -383,6 +383,20 @@ INSTANTIATE_TEST_SUITE_P(
                    {}},
         ServerCase{
             "ServerInTheWindowsDirectory", [] { registerServer("C:\\WINNT\\kbdshell.dll"); }, {}},
+        // The platform trims a trailing dot or space, so these name the same directories.
+        ServerCase{"ServerInTheWindowsDirectorySpeltWithATrailingDot",
+                   [] { registerServer("C:\\WINNT.\\kbdshell.dll"); },
+                   {}},
+        ServerCase{"ServerInTheSystemDirectorySpeltWithATrailingSpace",
+                   [] { registerServer("C:\\WINNT\\system32 \\kbdshell.dll"); },
+                   {}},
+        // Through a junction above it, the system directory goes by another name.
+        ServerCase{"ServerBelowAJunctionToTheWindowsDirectory",
+                   [] {
+                       winsim::createJunction("C:\\Link", "C:\\WINNT");
+                       registerServer("C:\\Link\\system32\\kbdshell.dll");
+                   },
+                   {}},
         ServerCase{"ServerBelowTheSystemDirectory",
                    [] { registerServer("C:\\WINNT\\system32\\KbdShell\\kbdshell.dll"); },
                    {"C:\\WINNT\\system32\\KbdShell"}},

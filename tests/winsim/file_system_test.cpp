@@ -152,6 +152,50 @@ TEST(FileSystem, AnsiPathsStopAt259Characters) {
               static_cast<DWORD>(ERROR_SUCCESS));
 }
 
+TEST(FileSystem, NamesHoldAtMost255Characters) {
+    const std::string longest = "C:\\Names\\" + std::string(255, 'n');
+    winsim::createFile(longest);
+    EXPECT_EQ(search("C:\\Names\\n*"), std::vector<std::string>{std::string(255, 'n')});
+    EXPECT_EQ(errorOf(CreateDirectoryA(("C:\\" + std::string(256, 'd')).c_str(), nullptr)),
+              static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
+    // A longer name would not fit a search's record; the control API refuses to make one.
+    EXPECT_DEATH(winsim::createFile(longest + "x"), "longer than 255");
+}
+
+// The API trims a component that ends in one period, and the last component's trailing
+// periods and spaces; the control API names entries exactly.
+TEST(FileSystem, TheApiTrimsTrailingPeriodsAndSpacesAsThePlatformDoes) {
+    winsim::createFile("C:\\Dir\\name.txt");
+    winsim::createFile("C:\\Dir.\\literal.txt");
+    const struct {
+        const char* path;
+        DWORD attributes;
+    } cases[] = {
+        {"C:\\Dir.", FILE_ATTRIBUTE_DIRECTORY},
+        {"C:\\Dir . .", FILE_ATTRIBUTE_DIRECTORY},
+        {"C:\\Dir.\\name.txt", FILE_ATTRIBUTE_ARCHIVE},
+        {"C:\\Dir\\name.txt. ", FILE_ATTRIBUTE_ARCHIVE},
+        {"C:\\Dir\\ ", FILE_ATTRIBUTE_DIRECTORY},          // the last component trims to nothing
+        {"C:\\Dir..\\name.txt", INVALID_FILE_ATTRIBUTES},  // two periods stay inside a path
+        {"C:\\Dir.\\literal.txt", INVALID_FILE_ATTRIBUTES},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetFileAttributesA(c.path), c.attributes) << c.path;
+    EXPECT_TRUE(winsim::pathExists("C:\\Dir.\\literal.txt"));
+}
+
+TEST(FileSystem, ResetLeavesTheFamilysDirectoriesOnly) {
+    winsim::setFamily(winsim::Family::Win98Me);
+    winsim::createFile("C:\\Data\\file.txt");
+    winsim::createFile("D:\\other.txt");
+    winsim::createFile("C:\\WINDOWS\\SYSTEM\\added.dll");
+    winsim::resetDisk();
+    EXPECT_EQ(winsim::directoryEntries("C:\\"), std::vector<std::string>{"WINDOWS"});
+    EXPECT_EQ(winsim::directoryEntries("C:\\WINDOWS"), std::vector<std::string>{"SYSTEM"});
+    EXPECT_EQ(winsim::directoryEntries("C:\\WINDOWS\\SYSTEM"), std::vector<std::string>{});
+    EXPECT_FALSE(winsim::pathExists("D:\\other.txt"));
+}
+
 TEST(FileSearch, DotsFirstThenNamesInUpperCasedOrderAndNoDotsInARoot) {
     for (const char* name : {"b.txt", "A.TXT", "_last", "c.001"})
         winsim::createFile(std::string("D:\\Dir\\") + name);

@@ -230,6 +230,21 @@ TEST(Registry, AHandleToADeletedKeyFailsButCloses) {
     EXPECT_FALSE(winsim::keyExists(HKEY_CURRENT_USER, "Doomed"));
 }
 
+TEST(Registry, ResetEmptiesEveryRootAndLeavesOpenHandlesOnDeletedKeys) {
+    winsim::setDwordValue(HKEY_LOCAL_MACHINE, "Software\\Vendor", "Value", 1);
+    winsim::createKey(HKEY_CURRENT_USER, "Mine");
+    winsim::createKey(HKEY_CLASSES_ROOT, ".ext");
+    HKEY open = openKey(HKEY_LOCAL_MACHINE, "Software\\Vendor", KEY_ALL_ACCESS);
+    winsim::resetRegistry();
+
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT})
+        EXPECT_EQ(winsim::subkeyNames(root, ""), std::vector<std::string>{});
+    DWORD size = 4;
+    BYTE data[4];
+    EXPECT_EQ(RegQueryValueExA(open, "Value", nullptr, nullptr, data, &size), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(open), kOk);
+}
+
 struct DeleteCase {
     const char* id;
     winsim::Family family;

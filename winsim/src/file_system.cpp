@@ -5,7 +5,9 @@
 // Paths given to the API are limited as the ANSI calls on the platform are: more than
 // MAX_PATH - 1 characters, as given or once made absolute, fail with ERROR_FILENAME_EXCED_RANGE
 // (CreateDirectoryA allows MAX_PATH - 12). Junctions are followed wherever a path goes through
-// them; a chain of more than 31 ends with ERROR_CANT_RESOLVE_FILENAME.
+// them; a chain of more than 31 ends with ERROR_CANT_RESOLVE_FILENAME. A name has at most 255
+// characters. The API trims components as the platform does (see trimComponent); the control
+// API takes names exactly as given.
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +21,8 @@ namespace winsim::detail {
 namespace {
 
 const int kMaxLinks = 31;
+// The longest name a directory entry can have on the platform's file systems.
+const size_t kMaxName = 255;
 const size_t kMaxDirectoryPath = MAX_PATH - 12;
 const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -77,8 +81,23 @@ bool isDriveSpec(const std::string& text) {
     return text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':';
 }
 
-// Makes `path` absolute against the current directory. Returns 0 or the platform's error.
-DWORD parsePath(const std::string& path, ParsedPath* parsed) {
+// What the platform trims from a component of a path given to an API call: a component that
+// ends in one period loses it, and the last component (when the path does not end in a
+// separator) loses every trailing period and space. A component of periods only is left alone,
+// as are the paths of the control API, which name entries exactly as they are stored.
+void trimComponent(std::string* part, bool last) {
+    if (part->find_first_not_of('.') == std::string::npos) return;
+    size_t size = part->size();
+    if (size >= 2 && (*part)[size - 1] == '.' && (*part)[size - 2] != '.') part->pop_back();
+    if (last) {
+        size_t kept = part->find_last_not_of(". ");
+        part->resize(kept == std::string::npos ? 0 : kept + 1);
+    }
+}
+
+// Makes `path` absolute against the current directory, applying the API's trimming when
+// `apiPath` is set. Returns 0 or the platform's error.
+DWORD parsePath(const std::string& path, ParsedPath* parsed, bool apiPath = false) {
     std::string text = path;
     for (char& c : text) {
         if (c == '/') c = '\\';
@@ -102,6 +121,7 @@ DWORD parsePath(const std::string& path, ParsedPath* parsed) {
         size_t end = rest.find('\\', start);
         if (end == std::string::npos) end = rest.size();
         std::string part = rest.substr(start, end - start);
+        if (apiPath) trimComponent(&part, end == rest.size());
         if (part == "..") {
             if (!parsed->parts.empty()) parsed->parts.pop_back();
         } else if (!part.empty() && part != ".") {
@@ -190,6 +210,7 @@ ParsedPath controlPath(const std::string& path, const char* call) {
     parsePath(path, &parsed);
     for (const auto& part : parsed.parts) {
         if (!validName(part)) badPath(call, path, "invalid name");
+        if (part.size() > kMaxName) badPath(call, path, "a name longer than 255 characters");
     }
     return parsed;
 }
@@ -263,7 +284,7 @@ bool resolveApiPath(const char* path, ResolvedPath* resolved, DWORD* error) {
         return false;
     }
     ParsedPath parsed;
-    DWORD parseError = parsePath(text, &parsed);
+    DWORD parseError = parsePath(text, &parsed, true);
     if (parseError != 0) {
         *error = parseError;
         return false;
@@ -275,6 +296,10 @@ bool resolveApiPath(const char* path, ResolvedPath* resolved, DWORD* error) {
     for (const auto& part : parsed.parts) {
         if (!validName(part)) {
             *error = ERROR_INVALID_NAME;
+            return false;
+        }
+        if (part.size() > kMaxName) {
+            *error = ERROR_FILENAME_EXCED_RANGE;
             return false;
         }
     }
@@ -289,6 +314,12 @@ std::shared_ptr<FsNode> listedDirectory(const std::shared_ptr<FsNode>& node, DWO
 void ensureDirectory(const std::string& path) {
     ParsedPath parsed = controlPath(path, "ensureDirectory");
     makeDirectories(parsed, parsed.parts.size(), "ensureDirectory", path);
+}
+
+void resetDisk() {
+    disk().drives.clear();
+    ensureDirectory(windowsDirectoryPath());
+    ensureDirectory(systemDirectoryPath());
 }
 
 }  // namespace winsim::detail
@@ -364,6 +395,11 @@ BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
 }  // extern "C"
 
 namespace winsim {
+
+void resetDisk() {
+    detail::MachineLock lock;
+    detail::resetDisk();
+}
 
 void createDirectory(const std::string& path, DWORD attributes) {
     detail::MachineLock lock;

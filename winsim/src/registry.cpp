@@ -421,6 +421,16 @@ LSTATUS WINAPI RegSetKeySecurity(HKEY hKey, SECURITY_INFORMATION SecurityInforma
 
 namespace winsim {
 
+void resetRegistry() {
+    detail::MachineLock lock;
+    detail::Registry& current = detail::registry();
+    for (auto* root : {&current.classesRoot, &current.currentUser, &current.localMachine}) {
+        for (auto& entry : (*root)->subkeys)
+            detail::markDeleted(*entry.second);
+        *root = std::make_shared<detail::KeyNode>();
+    }
+}
+
 void createKey(HKEY root, const std::string& path) {
     detail::MachineLock lock;
     controlCreate(root, path, "createKey");

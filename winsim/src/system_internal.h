@@ -51,6 +51,8 @@ bool resolveApiPath(const char* path, ResolvedPath* resolved, DWORD* error);
 std::shared_ptr<FsNode> listedDirectory(const std::shared_ptr<FsNode>& node, DWORD* error);
 // Creates a directory and its missing parents (any length); used for the family's directories.
 void ensureDirectory(const std::string& path);
+// Drive C: with the Windows and system directories only, as the disk starts.
+void resetDisk();
 
 // Whether `name` matches a search pattern by the platform's wildcard rules.
 bool matchesPattern(const std::string& pattern, const std::string& name);

@@ -7,7 +7,11 @@
 //
 // Paths given here are absolute ("C:\dir\name"), and unlike the API calls they may be of any
 // length, so that a test can build what the platform's 259-character limit keeps out of reach
-// of the ANSI calls. Missing parent directories are created. A bad path aborts the test.
+// of the ANSI calls. Their names are taken exactly as given, while the API trims them as the
+// platform does: a component ending in one period loses it, and the last component loses its
+// trailing periods and spaces ("C:\dir." reaches "C:\dir"). A name has at most 255 characters,
+// as on the platform's file systems. Missing parent directories are created. A bad path aborts
+// the test.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +20,11 @@
 #include <vector>
 
 namespace winsim {
+
+// Puts the disk back as the machine starts it: drive C: holding the Windows and system
+// directories of the current family, nothing else. Searches still open keep listing what they
+// had. Cheap enough to run before every iteration of a fuzz target.
+WINSIM_API void resetDisk();
 
 WINSIM_API void createDirectory(const std::string& path, DWORD attributes = 0);
 // Creates the file, or sets the attributes of one that exists.

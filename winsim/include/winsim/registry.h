@@ -32,6 +32,10 @@ struct RegistryValue {
     Bytes data;
 };
 
+// Empties the three roots, as the machine starts. Handles still open stay open on keys that
+// are gone (ERROR_KEY_DELETED). Cheap enough to run before every iteration of a fuzz target.
+WINSIM_API void resetRegistry();
+
 // Paths below a root, "Software\Vendor"; missing keys on the way are created.
 WINSIM_API void createKey(HKEY root, const std::string& path);
 WINSIM_API bool keyExists(HKEY root, const std::string& path);
