@@ -110,23 +110,29 @@ Machine describe() {
     return m;
 }
 
-// A key whose DACL grants nothing to anyone: only its owner may still change the DACL.
-void denyEveryone(const std::string& path) {
+// Gives the key a DACL with no entry, which grants nothing to anyone (deny true), or no DACL at
+// all, which grants everything (deny false). Only its owner may still change the DACL.
+void setKeyDenied(const std::string& path, bool deny) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) {
-        e2e::fail(__FILE__, __LINE__, "can't open " + path + " to deny it");
+        if (deny) e2e::fail(__FILE__, __LINE__, "can't open " + path + " to deny it");
         return;
     }
     ACL acl;
     InitializeAcl(&acl, sizeof acl, ACL_REVISION);
     SECURITY_DESCRIPTOR descriptor;
     InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, &acl, FALSE);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, deny ? &acl : NULL, FALSE);
     CHECK_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
+const char kDeniedKey[] = "SYSTEM\\CurrentControlSet\\Services\\UsbFltr\\Enum\\Nested";
+
 void seed(const Machine& m) {
+    // What an earlier case left, the denied key among it, goes first.
+    setKeyDenied(kDeniedKey, false);
+    e2e::deleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\UsbFltr");
     for (const std::string& directory : m.directories)
         e2e::removeTree(directory);
     for (const std::string& path : m.files) {
@@ -152,9 +158,9 @@ void seed(const Machine& m) {
     }
     // Subtrees, one of them denied to everyone.
     const std::string filter = "SYSTEM\\CurrentControlSet\\Services\\UsbFltr";
-    e2e::setString(HKEY_LOCAL_MACHINE, filter + "\\Enum\\Nested", "Count", "1");
+    e2e::setString(HKEY_LOCAL_MACHINE, kDeniedKey, "Count", "1");
     e2e::setString(HKEY_LOCAL_MACHINE, filter + "\\Security", "Security", "x");
-    denyEveryone(filter + "\\Enum\\Nested");
+    setKeyDenied(kDeniedKey, true);
     e2e::setString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Brenmor\\Tamboro\\Settings\\Keys", "1", "x");
     e2e::setString(HKEY_CURRENT_USER, "SOFTWARE\\Brenmor\\Tamboro\\Settings", "Last", "x");
     e2e::setString(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kClassId + "\\InProcServer32", "",
