@@ -8,8 +8,9 @@
 // On the NT family every key carries a DACL (none at first, which grants everything), checked
 // for the program's user (see winsim/security.h): opening asks for rights within what the DACL
 // grants the user (plus READ_CONTROL and WRITE_DAC, an owner's rights, on the keys that the
-// program itself created with RegCreateKeyExA; keys made here belong to the system), creating a subkey needs KEY_CREATE_SUB_KEY from the parent's DACL, deleting a
-// key needs DELETE from its own, and RegSetKeySecurity needs a handle opened with WRITE_DAC. A
+// program itself created with RegCreateKeyExA; keys made here belong to the system), creating
+// a subkey needs KEY_CREATE_SUB_KEY from the parent's DACL, deleting a key needs DELETE from its
+// own, and RegSetKeySecurity needs a handle opened with WRITE_DAC. A
 // key that the system keeps can't be deleted whatever its DACL (on the 98/Me family, neither can
 // a subtree that holds one). On the 98/Me family there is no security, and RegSetKeySecurity
 // fails with ERROR_CALL_NOT_IMPLEMENTED.
