@@ -1,16 +1,16 @@
 // The registry: three roots, keys with case-insensitive names, values, handles limited by the
 // rights they were opened with, and the two families' rules for deleting keys.
 //
-// NT family: each key carries a DACL, and the rights it grants the program's user are the
-// key's set; a key that the program created through RegCreateKeyExA is the user's own, and its
-// owner always has READ_CONTROL and WRITE_DAC besides, whatever the DACL says. Opening (or creating over an existing key) asks for rights within that set and
-// the handle gets exactly what it asked for (MAXIMUM_ALLOWED: the whole set; generic rights
-// mapped to key rights). Querying values needs KEY_QUERY_VALUE on the handle, setting and
-// deleting values KEY_SET_VALUE, enumerating subkeys KEY_ENUMERATE_SUB_KEYS, replacing the DACL
-// WRITE_DAC. Creating a subkey is checked against the parent key's DACL (KEY_CREATE_SUB_KEY),
-// not against the handle it goes through; deleting a key against the key's own DACL (DELETE).
-// RegDeleteKeyA refuses a key with subkeys, and a key that the system keeps
-// (ERROR_ACCESS_DENIED).
+// NT family: each key carries a DACL, and the rights it grants the program's user are the key's
+// set; a key that the program created through RegCreateKeyExA is the user's own, and its owner
+// always has READ_CONTROL and WRITE_DAC besides, whatever the DACL says. Opening (or creating over
+// an existing key) asks for rights within that set and the handle gets exactly what it asked for
+// (MAXIMUM_ALLOWED: the whole set; generic rights mapped to key rights). Querying values needs
+// KEY_QUERY_VALUE on the handle, setting and deleting values KEY_SET_VALUE, enumerating subkeys
+// KEY_ENUMERATE_SUB_KEYS, replacing the DACL WRITE_DAC. Creating a subkey is checked against the
+// parent key's DACL (KEY_CREATE_SUB_KEY), not against the handle it goes through; deleting a key
+// against the key's own DACL (DELETE). RegDeleteKeyA refuses a key with subkeys, and a key that the
+// system keeps (ERROR_ACCESS_DENIED).
 //
 // 98/Me family: no security; every handle may do everything; RegDeleteKeyA deletes the key
 // with its whole subtree, unless the subtree holds a key that the system keeps;
