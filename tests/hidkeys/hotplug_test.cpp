@@ -26,9 +26,7 @@ INSTANTIATE_TEST_SUITE_P(HostWindow, HotPlug, host::allHostModes(), host::hostMo
 TEST_P(HotPlug, APluggedKeyboardIsEnteredAndAnUnpluggedOneTakenOut) {
     Host host(GetParam());
     Library library;
-    winsim::HidCollection other = host::extraKeyCollection();
-    other.vendorId = 0x1234;
-    winsim::attachHid(other);
+    winsim::attachHid(host::otherMakersCollection());
     const winsim::Counters idle = winsim::counters();
     ASSERT_EQ(library.open(host.hwnd()), 1);
     EXPECT_EQ(host.takeNotices(), std::vector<Notice>{nothingFound()});
@@ -37,7 +35,7 @@ TEST_P(HotPlug, APluggedKeyboardIsEnteredAndAnUnpluggedOneTakenOut) {
     // Of the keyboard's four collections and another maker's device only the extra-key
     // collection stays open; the others are opened, looked at and closed again.
     winsim::DeviceId first = host::attachKeyboard();
-    winsim::attachHid(other);
+    winsim::attachHid(host::otherMakersCollection());
     winsim::DeviceId second = winsim::attachHid(host::extraKeyCollection());
     EXPECT_EQ(host.takeNotices(), (std::vector<Notice>{arrived(1), arrived(2)}));
     EXPECT_EQ(winsim::counters().deviceHandles, 2);

@@ -214,6 +214,12 @@ winsim::HidCollection extraKeyCollection(USHORT inputLength, USHORT outputLength
     return c;
 }
 
+winsim::HidCollection otherMakersCollection() {
+    winsim::HidCollection c = extraKeyCollection();
+    c.vendorId = 0x1234;
+    return c;
+}
+
 std::vector<winsim::HidCollection> keyboardCollections() {
     winsim::HidCollection keyboard = extraKeyCollection();
     keyboard.usagePage = 1;

@@ -144,6 +144,8 @@ std::string hostModeName(const ::testing::TestParamInfo<Host::Mode>& info);
 
 // The keyboard's HID collections. The extra-key collection is the one with usage 1.
 winsim::HidCollection extraKeyCollection(USHORT inputLength = 3, USHORT outputLength = 8);
+// The same collection on another maker's device (vendor 0x1234), which the library walks over.
+winsim::HidCollection otherMakersCollection();
 // The keyboard's four collections, not attached: the extra-key one first, then the keyboard of
 // interface 0, the system-control and the vendor collection.
 std::vector<winsim::HidCollection> keyboardCollections();

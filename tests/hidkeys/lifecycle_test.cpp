@@ -27,9 +27,7 @@ TEST_P(Lifecycle, OpenAndCloseReportTheDevicesPresent) {
     Host host(GetParam());
     Library library;
     // Another maker's HID collection is walked over in every case.
-    winsim::HidCollection other = host::extraKeyCollection();
-    other.vendorId = 0x1234;
-    winsim::attachHid(other);
+    winsim::attachHid(host::otherMakersCollection());
     const winsim::Counters idle = winsim::counters();
 
     struct Case {

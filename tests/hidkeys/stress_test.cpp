@@ -286,8 +286,7 @@ void StressRun::setUp() {
         keyboards_.push_back(keyboard);
     }
     // Another maker's device with the same collection, and the keyboard's maker's other product.
-    winsim::HidCollection otherMaker = host::extraKeyCollection();
-    otherMaker.vendorId = 0x1234;
+    winsim::HidCollection otherMaker = host::otherMakersCollection();
     winsim::HidCollection otherProduct = host::extraKeyCollection();
     otherProduct.productId = 0x0999;
     for (const winsim::HidCollection& c : {otherMaker, otherProduct}) {

@@ -33,7 +33,7 @@ std::string systemDirectory() {
 SetupFiles prepare() {
     SetupFiles files;
     const std::string base = "C:\\e2e\\drvupdate";
-    e2e::removeTree(base);
+    e2e::removeFileTree(base);
     files.programDirectory = base + "\\program";
     files.sourceDirectory = base + "\\source";
     e2e::makeDirectories(files.programDirectory);
@@ -42,7 +42,7 @@ SetupFiles prepare() {
               (files.programDirectory + "\\drvupdate.exe").c_str(), FALSE);
 
     const std::string usbKbd = systemDirectory() + "\\USB_Kbd";
-    e2e::removeTree(usbKbd);
+    e2e::removeFileTree(usbKbd);
     e2e::makeDirectories(usbKbd);
 
     files.leftovers = {files.programDirectory + "\\setup.001", files.programDirectory + "\\KBD.001",
@@ -50,13 +50,13 @@ SetupFiles prepare() {
     files.kept = {files.programDirectory + "\\drvupdate.exe", files.programDirectory + "\\keep.002",
                   files.sourceDirectory + "\\winME.inf", files.sourceDirectory + "\\source.001",
                   usbKbd + "\\other.002"};
+    e2e::writeFile(files.sourceDirectory + "\\winME.inf",
+                   "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=HIDClass\r\n");
     for (const std::string& path : files.leftovers)
         e2e::writeFile(path);
     for (const std::string& path : files.kept) {
-        if (!e2e::exists(path)) e2e::writeFile(path);
+        if (!e2e::exists(path)) e2e::writeFile(path);  // the program and the INF are there
     }
-    e2e::writeFile(files.sourceDirectory + "\\winME.inf",
-                   "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=HIDClass\r\n");
     e2e::deleteTree(HKEY_LOCAL_MACHINE, kResultKey);
     return files;
 }

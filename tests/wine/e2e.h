@@ -37,9 +37,7 @@ std::string readFile(const std::string& path);
 // Makes every directory of `path` (a directory) that is missing.
 void makeDirectories(const std::string& path);
 // Removes the tree at `path`, whatever its attributes; nothing when it is missing.
-inline void removeTree(const std::string& path) {
-    fixtures::removeFileTree(path);
-}
+using fixtures::removeFileTree;
 
 // Registry.
 bool keyExists(HKEY root, const std::string& path);

@@ -134,7 +134,7 @@ void seed(const Machine& m) {
     setKeyDenied(kDeniedKey, false);
     e2e::deleteTree(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\UsbFltr");
     for (const std::string& directory : m.directories)
-        e2e::removeTree(directory);
+        e2e::removeFileTree(directory);
     for (const std::string& path : m.files) {
         e2e::makeDirectories(path.substr(0, path.find_last_of('\\')));
         e2e::writeFile(path);
