@@ -42,6 +42,13 @@ void checkNothingFound(const ReceivedNotice& received, DWORD kind) {
     CHECK_EQ(received.notice.reserved, 0);
 }
 
+// Wine now and then closes a handle of its own in the background, so the process's count may
+// fall below `before`; a handle the library leaves behind makes it rise.
+void checkNoHandleLeft(DWORD before) {
+    DWORD now = e2e::handleCount();
+    if (now > before) CHECK_EQ(now, before);
+}
+
 LRESULT sendPower(WPARAM code) {
     return SendMessageA(notifyWindow(), WM_POWERBROADCAST, code, 0);
 }
@@ -171,16 +178,10 @@ std::vector<BYTE> interfaceRecord(const char* path) {
     return record;
 }
 
-void foreignDeviceEvents(HostMode mode) {
-    LibraryHost host(mode);
-    if (!host.ready()) return;
-    CHECK_EQ(host.open(), 1);
-    host.clear();
-    HWND window = notifyWindow();
-    const DWORD handles = e2e::handleCount();
-    const DWORD threads = e2e::threadCount();
-
-    // Removals of handles that the library never registered: a made-up value and a real handle.
+// Broadcasts that must change nothing: removals of handles the library never registered,
+// arrivals of paths that are not the keyboard's extra-key collection (and can't be opened here
+// at all), and events the library does not act on.
+void sendForeignEvents(HWND window) {
     HANDLE event = CreateEventA(NULL, TRUE, FALSE, NULL);
     for (HANDLE handle : {reinterpret_cast<HANDLE>(0x12345678), event}) {
         DEV_BROADCAST_HANDLE record = {};
@@ -191,10 +192,10 @@ void foreignDeviceEvents(HostMode mode) {
                               reinterpret_cast<LPARAM>(&record)),
                  0);
     }
+    DWORD flags = 0;
+    CHECK(GetHandleInformation(event, &flags));  // the library left the host's handle alone
     CloseHandle(event);
 
-    // Arrivals of paths that are not the keyboard's extra-key collection, and that can't be
-    // opened here at all.
     const char* const kPaths[] = {
         "\\\\?\\HID#VID_1234&PID_5678#7&1a2b3c4d&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}",
         "\\\\?\\HID#VID_03F0&PID_0122&MI_01&Col02#7&2b3c4d5e&0&0001#"
@@ -207,17 +208,30 @@ void foreignDeviceEvents(HostMode mode) {
                               reinterpret_cast<LPARAM>(record.data())),
                  0);
     }
-    // Events the library does not act on.
     CHECK_EQ(SendMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0), 0);
     std::vector<BYTE> record = interfaceRecord(kPaths[0]);
-    for (WPARAM event : {DBT_DEVICEQUERYREMOVE, DBT_DEVICEREMOVEPENDING, DBT_DEVICEREMOVECOMPLETE})
+    for (WPARAM code : {DBT_DEVICEQUERYREMOVE, DBT_DEVICEREMOVEPENDING, DBT_DEVICEREMOVECOMPLETE})
         CHECK_EQ(
-            SendMessageA(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record.data())),
+            SendMessageA(window, WM_DEVICECHANGE, code, reinterpret_cast<LPARAM>(record.data())),
             0);
-
     e2e::pumpFor(100);
+}
+
+void foreignDeviceEvents(HostMode mode) {
+    LibraryHost host(mode);
+    if (!host.ready()) return;
+    CHECK_EQ(host.open(), 1);
+    host.clear();
+    HWND window = notifyWindow();
+    // A first round lets Wine set up what it keeps for opening device paths; the second must
+    // leave the counts where the first left them.
+    sendForeignEvents(window);
+    const DWORD handles = e2e::handleCount();
+    const DWORD threads = e2e::threadCount();
+    sendForeignEvents(window);
+
     CHECK_EQ(host.notices().size(), 0);
-    CHECK_EQ(e2e::handleCount(), handles);
+    checkNoHandleLeft(handles);
     CHECK_EQ(e2e::threadCount(), threads);
     CHECK_EQ(host.control(1, 0x5A), 0);  // still nothing in the table
     CHECK_EQ(host.close(), 1);
@@ -258,7 +272,7 @@ void openCloseCycles(HostMode mode) {
     // A thread that has returned may still be listed for a moment while it is torn down.
     e2e::waitUntil([&] { return e2e::threadCount() == threads; }, 2000);
     CHECK_EQ(e2e::threadCount(), threads);
-    CHECK_EQ(e2e::handleCount(), handles);
+    checkNoHandleLeft(handles);
     CHECK(notifyWindow() == NULL);
 }
 
